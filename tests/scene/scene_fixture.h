@@ -1,0 +1,36 @@
+// Puts the process-wide scene back to program start for each test.
+#pragma once
+
+#include <cstring>
+#include <initializer_list>
+#include <utility>
+
+#include <gtest/gtest.h>
+
+#include "scene/scene.h"
+#include "settings/settings.h"
+
+// Zero tables and camera, the given stored bytes, the generator seeded.
+inline void ResetScene(BYTE speed = 10, BYTE pulses = 15, DWORD seed = 1)
+{
+    std::memset(TileTable, 0, sizeof TileTable);
+    std::memset(TowerGlow, 0, sizeof TowerGlow);
+    std::memset(FlickerCounts, 0, sizeof FlickerCounts);
+    CameraPath = {};
+    CameraPose = {};
+    ApplySettings(speed, pulses, 1, 1);
+    SceneRandom = seed;
+}
+
+// The first seed from `from` on whose next draws RandomBelow(n) give the wanted values.
+inline DWORD SeedForDraws(std::initializer_list<std::pair<int, int>> draws, DWORD from = 1)
+{
+    for (DWORD seed = from;; seed++) {
+        SceneRandom = seed;
+        bool match = true;
+        for (auto [n, want] : draws)
+            match = match && RandomBelow(n) == want;
+        if (match)
+            return seed;
+    }
+}
