@@ -51,3 +51,41 @@ extern CameraPoseRecord CameraPose;
 // ---- simulation
 void StepScene();  // one fixed tick of pulses, flares, flicker, glow, camera
 void StepCamera(); // roll, then fly along the path
+
+// ---- textures: 0 readout atlas, 1 listing atlas, 2 floor, 3 pulse
+extern GLuint TextureSlots[4];
+
+void LoadTextures();
+
+// ---- drawing
+void DrawTowers();  // the 100 towers, tile by tile, tinted by their glow
+void DrawFloor();   // the circuit floor under the whole grid
+void DrawPulses();  // every pulse, its texture turned to its heading
+void RenderFrame(); // mirror, floor, direct scene, overlay, swap
+
+// ---- frame-rate overlay
+extern GLuint FontListBase;  // 256 glyph lists, one per character code
+extern int FrameCount;       // frames in the current counting window
+extern int ShownFps;         // frames counted in the last window
+extern DWORD FpsWindowStart; // tick count when the current window began
+
+void CreateOverlayFont(HDC dc);
+void DrawOverlayText(const char *format, ...);
+void CountFrame();
+
+// ---- scene window
+struct ClientSizeRecord {
+    LONG width, height;
+};
+
+extern ClientSizeRecord ClientSize; // measured once, at creation
+extern HDC SceneDC;
+extern HGLRC SceneContext;
+extern UINT_PTR SimulationTimer, FrameTimer;
+
+void InitScene(HWND window);          // settings, seed, context, textures, font, tables
+void CreateSceneContext(HWND window); // pixel format, context, textures, font, fixed GL state
+void SetupProjection(int width, int height);
+
+LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void CALLBACK SimulationTimerProc(HWND window, UINT message, UINT_PTR id, DWORD time);
