@@ -1,0 +1,41 @@
+// The circuit floor under the grid and the pulses that run across it.
+#include "scene/scene.h"
+#include "settings/settings.h"
+
+// One textured quad, its picture repeated once per grid cell.
+void DrawFloor()
+{
+    static const float corners[4][5] = {
+        {10, 10, -1.5f, -1.34f, -1.5f},
+        {0, 10, 28.5f, -1.34f, -1.5f},
+        {0, 0, 28.5f, -1.34f, 28.5f},
+        {10, 0, -1.5f, -1.34f, 28.5f},
+    };
+    glBindTexture(GL_TEXTURE_2D, TextureSlots[2]);
+    glBegin(GL_QUADS);
+    for (const auto &c : corners) {
+        glTexCoord2f(c[0], c[1]);
+        glVertex3f(c[2], c[3], c[4]);
+    }
+    glEnd();
+}
+
+// Texture corners turned a quarter per heading, so the sprite's head leads.
+static const float HeadingCycle[4][2] = {{1, 1}, {0, 1}, {0, 0}, {1, 0}};
+
+// Each pulse as a flat unit square from its position toward +x and +z.
+void DrawPulses()
+{
+    glBindTexture(GL_TEXTURE_2D, TextureSlots[3]);
+    for (int i = 0; i < SaverSettings.pulses; i++) {
+        const Pulse &p = PulseArray[i];
+        const float square[4][2] = {{p.x, p.z}, {p.x + 1, p.z}, {p.x + 1, p.z + 1}, {p.x, p.z + 1}};
+        glBegin(GL_QUADS);
+        for (int c = 0; c < 4; c++) {
+            const float *st = HeadingCycle[(c + p.heading) % 4];
+            glTexCoord2f(st[0], st[1]);
+            glVertex3f(square[c][0], p.y, square[c][1]);
+        }
+        glEnd();
+    }
+}

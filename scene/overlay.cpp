@@ -1,0 +1,52 @@
+// The frame-rate text: an outline font in display lists and a once-a-second frame counter.
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "scene/scene.h"
+
+// ---- font and counter
+GLuint FontListBase;
+int FrameCount;
+int ShownFps;
+DWORD FpsWindowStart = GetTickCount(); // the first window runs from program start
+
+// Builds one filled, slightly extruded glyph list per character code 0..254.
+void CreateOverlayFont(HDC dc)
+{
+    static GLYPHMETRICSFLOAT metrics[256];
+    FontListBase = glGenLists(256);
+    HFONT font = CreateFontA(-24, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_TT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Verdana");
+    SelectObject(dc, font);
+    wglUseFontOutlinesA(dc, 0, 255, FontListBase, 0.0f, 0.01f, WGL_FONT_POLYGONS, metrics);
+}
+
+// Formats printf-style into a fixed buffer and draws it at the model-view origin.
+void DrawOverlayText(const char *format, ...)
+{
+    if (!format)
+        return;
+    char text[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args); // truncates rather than overflows
+    va_end(args);
+
+    glPushAttrib(GL_LIST_BIT);
+    glListBase(FontListBase);
+    glCallLists((GLsizei)std::strlen(text), GL_UNSIGNED_BYTE, text);
+    glPopAttrib();
+}
+
+// Counts a drawn frame; once a second the count becomes the number shown.
+void CountFrame()
+{
+    DWORD now = GetTickCount();
+    if (now - FpsWindowStart >= 1000) {
+        ShownFps = FrameCount;
+        FrameCount = 0;
+        FpsWindowStart = GetTickCount();
+    }
+    FrameCount++;
+}

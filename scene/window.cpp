@@ -1,0 +1,59 @@
+// The scene's side of the saver window: creation, the two timers, destruction.
+#include "host/host.h"
+#include "scene/scene.h"
+#include "settings/settings.h"
+
+// ---- window state, set at creation
+ClientSizeRecord ClientSize;
+HDC SceneDC;
+HGLRC SceneContext;
+UINT_PTR SimulationTimer, FrameTimer;
+
+// The 10 ms thread timer: one simulation tick per expiry.
+void CALLBACK SimulationTimerProc(HWND, UINT, UINT_PTR, DWORD)
+{
+    StepScene();
+}
+
+// Sets the scene up in a new window and starts its clocks.
+static void CreateScene(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    ClientSize = {client.right, client.bottom};
+    InitScene(window);
+    SetupProjection(ClientSize.width, ClientSize.height);
+    SimulationTimer = SetTimer(nullptr, 0, 10, SimulationTimerProc);
+    FrameTimer = SetTimer(window, 0, 1, nullptr);
+    StepScene(); // the first frame already shows a placed camera
+}
+
+// Stops the clocks and lets go of the GL objects while the context is still current.
+static void DestroyScene(HWND window)
+{
+    KillTimer(nullptr, SimulationTimer);
+    KillTimer(window, FrameTimer);
+    if (SaverSettings.showfps)
+        glDeleteLists(FontListBase, 256);
+    wglMakeCurrent(nullptr, nullptr);
+    wglDeleteContext(SceneContext);
+    ReleaseDC(window, SceneDC);
+}
+
+// Handles creation, frames and destruction; everything else goes to the host.
+LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        CreateScene(window);
+        return 0;
+    case WM_TIMER:
+        RenderFrame();
+        CountFrame();
+        return 0;
+    case WM_DESTROY:
+        DestroyScene(window);
+        return 0;
+    }
+    return SaverDefaultProc(window, message, wParam, lParam);
+}
