@@ -11,7 +11,6 @@ void SaverStartup();
 int RunSaverMode(HINSTANCE instance, LPSTR tail);
 DWORD ParseWindowNumber(const char *cursor);
 INT_PTR ShowSettingsDialog(HWND owner);
-BOOL PrepareSettingsDialog(HINSTANCE instance);
 
 // ---- saver window
 extern int PreviewMode;
@@ -33,8 +32,8 @@ void SetScreenSaverRunning(BOOL on);
 typedef BOOL(WINAPI *VerifyScreenSavePwdProc)(HWND);
 
 extern VerifyScreenSavePwdProc PasswordVerifier;
-extern volatile LONG CloseApproved;
-extern volatile LONG VerifyInProgress;
+extern LONG CloseApproved;
+extern LONG VerifyInProgress;
 extern DWORD LastVerifyTick;
 
 void LoadPasswordVerifier();

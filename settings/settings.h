@@ -18,3 +18,7 @@ extern SaverSettingsRecord SaverSettings;
 
 void LoadSettings();                                                    // registry -> SaverSettings, PulseArray
 void ApplySettings(BYTE speed, BYTE pulses, BYTE reflections, BYTE showfps); // stored bytes -> SaverSettings, PulseArray
+
+// ---- dialog
+BOOL PrepareSettingsDialog(HINSTANCE instance); // registers nothing; the dialog needs no classes of its own
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,165 @@
+// From the command line to the chosen mode and back to the exit code.
+#include <csetjmp>
+#include <cstdlib>
+#include <cstring>
+
+#include <commctrl.h>
+
+#include "host/host.h"
+#include "settings/settings.h"
+
+// ---- process-wide host state
+HINSTANCE ModuleInstance;
+int Win9xPlatform;
+
+// ---- fault guard
+static std::jmp_buf GuardReturn;
+static PVOID GuardHandler;
+
+// Processor faults and other errors; not the warnings, notices and
+// language exceptions that pass through a vectored handler first.
+static bool IsFault(DWORD code)
+{
+    return (code & 0xE0000000u) == 0xC0000000u;
+}
+
+// Lets the platform judge a fault inside the mode; if it says handle, the mode ends with -1.
+static LONG CALLBACK GuardFault(EXCEPTION_POINTERS *fault)
+{
+    if (!IsFault(fault->ExceptionRecord->ExceptionCode)
+        || UnhandledExceptionFilter(fault) != EXCEPTION_EXECUTE_HANDLER)
+        return EXCEPTION_CONTINUE_SEARCH;
+    SetScreenSaverRunning(FALSE);
+    std::longjmp(GuardReturn, 1);
+}
+
+// The program's entry: every argument is taken from the command line instead.
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    SaverStartup();
+    return 0;
+}
+
+// Skips the program name and the separators after it, runs the mode and ends the process.
+void SaverStartup()
+{
+    const char *p = GetCommandLineA();
+    if (*p == '"') {
+        p = CharNextA(p);
+        while (*p && *p != '"')
+            p = CharNextA(p);
+        if (*p == '"')
+            p++;
+    } else {
+        while ((unsigned char)*p > ' ')
+            p = CharNextA(p);
+    }
+    while (*p && (unsigned char)*p <= ' ')
+        p = CharNextA(p);
+    ExitProcess((UINT)RunSaverMode(GetModuleHandleA(nullptr), (LPSTR)p));
+}
+
+// Reads a decimal window number, wrapping at 32 bits; stops at the first non-digit.
+DWORD ParseWindowNumber(const char *cursor)
+{
+    DWORD value = 0;
+    for (; (signed char)*cursor >= '0' && (signed char)*cursor <= '9'; cursor++)
+        value = value * 10 + (DWORD)(*cursor - '0');
+    return value;
+}
+
+// The window a number names, or none when it names no window.
+static HWND ExistingWindow(DWORD number)
+{
+    HWND window = (HWND)(UINT_PTR)number;
+    return number && IsWindow(window) ? window : nullptr;
+}
+
+static const char *SkipSpaces(const char *p)
+{
+    while (*p == ' ')
+        p++;
+    return p;
+}
+
+// The options under which XScreenSaver runs its display modes: draw into the given window.
+static bool XScreenSaverWindow(const char *tail, HWND *window)
+{
+    tail = SkipSpaces(tail);
+    if (!std::strcmp(tail, "-root")) {
+        *window = GetDesktopWindow();
+        return true;
+    }
+    static const char option[] = "-window-id";
+    if (std::strncmp(tail, option, sizeof option - 1) || tail[sizeof option - 1] != ' ')
+        return false;
+    char *end;
+    unsigned long long id = std::strtoull(SkipSpaces(tail + sizeof option - 1), &end, 0);
+    *window = *SkipSpaces(end) == '\0' && id <= 0xFFFFFFFFull ? ExistingWindow((DWORD)id) : nullptr;
+    return true;
+}
+
+// The mode letter decides; only the window numbers are read after it.
+static int DispatchMode(const char *p)
+{
+    HWND window;
+    if (XScreenSaverWindow(p, &window))
+        return window ? RunSaverWindow(window) : -1;
+    for (;; p++) {
+        switch ((signed char)*p) {
+        case ' ':
+        case '-':
+        case '/':
+            continue;
+        case '\0':
+            return (int)ShowSettingsDialog(nullptr);
+        case 'S':
+        case 's':
+            return RunSaverWindow(nullptr);
+        case 'P':
+        case 'p':
+        case 'L':
+        case 'l':
+            window = ExistingWindow(ParseWindowNumber(SkipSpaces(p + 1)));
+            return window ? RunSaverWindow(window) : -1;
+        case 'C':
+        case 'c':
+            window = p[1] == ':' ? ExistingWindow(ParseWindowNumber(p + 2)) : nullptr;
+            return (int)ShowSettingsDialog(window ? window : GetForegroundWindow());
+        case 'A':
+        case 'a':
+            if (!Win9xPlatform)
+                return -1;
+            window = ExistingWindow(ParseWindowNumber(SkipSpaces(p + 1)));
+            ChangeSaverPassword(window ? window : GetForegroundWindow());
+            return 0;
+        default:
+            return -1;
+        }
+    }
+}
+
+// Prepares the controls, learns the platform family and runs the mode under the fault guard.
+int RunSaverMode(HINSTANCE instance, LPSTR tail)
+{
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TAB_CLASSES};
+    InitCommonControlsEx(&controls);
+    ModuleInstance = instance;
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    Win9xPlatform = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+
+    int result = -1;
+    GuardHandler = AddVectoredExceptionHandler(1, GuardFault);
+    if (!setjmp(GuardReturn))
+        result = DispatchMode(tail);
+    RemoveVectoredExceptionHandler(GuardHandler);
+    return result;
+}
+
+// The settings dialog, owned by the given window or by none.
+INT_PTR ShowSettingsDialog(HWND owner)
+{
+    PrepareSettingsDialog(ModuleInstance);
+    return DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(2003), owner, SettingsDialogProc, 0);
+}

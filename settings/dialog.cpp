@@ -1,0 +1,89 @@
+// The settings dialog: two check boxes, two sliders and OK.
+#include <commctrl.h>
+
+#include "settings/settings.h"
+
+enum {
+    ReflectionsBox = 1011,
+    ShowFpsBox = 1012,
+    SpeedSlider = 1013,
+    PulsesSlider = 1016,
+};
+
+// The dialog needs no window classes of its own; the trackbar comes with the common controls.
+BOOL PrepareSettingsDialog(HINSTANCE)
+{
+    return TRUE;
+}
+
+// Centres the dialog on the screen of the current display mode.
+static void CentreDialog(HWND dialog)
+{
+    DEVMODEA mode = {};
+    mode.dmSize = sizeof mode;
+    EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode);
+    RECT frame;
+    GetWindowRect(dialog, &frame);
+    int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    SetWindowPos(dialog, HWND_TOP, ((int)mode.dmPelsWidth - width) / 2, ((int)mode.dmPelsHeight - height) / 2, 0, 0,
+                 SWP_NOSIZE);
+}
+
+// A 0..100 slider placed at the given value.
+static void SetSlider(HWND dialog, int id, int position)
+{
+    SendDlgItemMessageA(dialog, id, TBM_SETRANGE, TRUE, MAKELPARAM(0, 100));
+    SendDlgItemMessageA(dialog, id, TBM_SETPOS, TRUE, position);
+}
+
+// Stores the four controls' values as the one-byte settings.
+static void StoreSettings(HWND dialog)
+{
+    BYTE values[4] = {
+        (BYTE)SendDlgItemMessageA(dialog, ShowFpsBox, BM_GETCHECK, 0, 0),
+        (BYTE)SendDlgItemMessageA(dialog, ReflectionsBox, BM_GETCHECK, 0, 0),
+        (BYTE)SendDlgItemMessageA(dialog, SpeedSlider, TBM_GETPOS, 0, 0),
+        (BYTE)SendDlgItemMessageA(dialog, PulsesSlider, TBM_GETPOS, 0, 0),
+    };
+    static const char *const names[4] = {"Showfps", "Reflections", "Speed", "Pulses"};
+    SaverSettings.pulses = (signed char)values[3];
+    SaverSettings.reflections = values[1];
+    SaverSettings.showfps = values[0];
+
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_SUBKEY, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                    nullptr, &key, nullptr);
+    for (int i = 0; i < 4; i++)
+        RegSetValueExA(key, names[i], 0, REG_BINARY, &values[i], 1);
+    if (key)
+        RegCloseKey(key);
+}
+
+// Shows the stored settings; OK stores all four, cancel nothing.
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        LoadSettings();
+        CentreDialog(dialog);
+        if (SaverSettings.reflections)
+            SendDlgItemMessageA(dialog, ReflectionsBox, BM_SETCHECK, BST_CHECKED, 0);
+        if (SaverSettings.showfps)
+            SendDlgItemMessageA(dialog, ShowFpsBox, BM_SETCHECK, BST_CHECKED, 0);
+        SetSlider(dialog, SpeedSlider, SaverSettings.speedByte);
+        SetSlider(dialog, PulsesSlider, SaverSettings.pulses);
+        return TRUE; // focus to the first tab stop, OK
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            StoreSettings(dialog);
+            EndDialog(dialog, 1);
+            return TRUE;
+        case IDCANCEL:
+            EndDialog(dialog, 0);
+            return FALSE;
+        }
+        return FALSE;
+    }
+    return FALSE;
+}
