@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <commctrl.h>
-
 #include "host/host.h"
 #include "settings/settings.h"
+
+#include <commctrl.h>
 
 // ---- process-wide host state
 HINSTANCE ModuleInstance;

@@ -1,7 +1,7 @@
 // The settings dialog: two check boxes, two sliders and OK.
-#include <commctrl.h>
-
 #include "settings/settings.h"
+
+#include <commctrl.h>
 
 enum {
     ReflectionsBox = 1011,
