@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+
+#include "fake_win32.h"
+#include "host/host.h"
+
+static HWND const Saver = (HWND)0x900;
+
+// A running full-screen saver with the cursor saved at (100, 100).
+class CloseRules : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetFake();
+        Fake.windowProc = SaverOuterProc;
+        SaverOuterProc(Saver, WM_CREATE, 0, 0);
+        Fake.posted.clear();
+    }
+    static LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
+    {
+        return SaverOuterProc(Saver, message, wParam, lParam);
+    }
+    static int Closes() { return Fake.CountPosted(WM_CLOSE); }
+    static void MoveTo(LONG x, LONG y)
+    {
+        Fake.cursor = {x, y};
+        Send(WM_MOUSEMOVE, 0, MAKELPARAM(1, 1)); // the message's own coordinates are not used
+    }
+};
+
+TEST_F(CloseRules, KeysAndButtonsCloseReleasesDoNot)
+{
+    for (UINT message : {WM_KEYUP, WM_SYSKEYUP, WM_CHAR, WM_LBUTTONUP, WM_RBUTTONUP, WM_MBUTTONUP})
+        Send(message);
+    EXPECT_EQ(Closes(), 0);
+    int expected = 0;
+    for (UINT message : {WM_KEYDOWN, WM_SYSKEYDOWN, WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN}) {
+        Send(message);
+        EXPECT_EQ(Closes(), ++expected) << message;
+    }
+    for (const FakeMessage &m : Fake.posted) {
+        EXPECT_EQ(m.window, Saver);
+        EXPECT_EQ(m.wParam, 0u);
+        EXPECT_EQ(m.lParam, 0);
+    }
+}
+
+TEST_F(CloseRules, MouseJitterUpToFourPixelsKeepsTheSaver)
+{
+    MoveTo(103, 101); // 3 + 1
+    EXPECT_EQ(Closes(), 0);
+    MoveTo(97, 99);
+    EXPECT_EQ(Closes(), 0);
+    MoveTo(103, 102); // 3 + 2
+    EXPECT_EQ(Closes(), 1);
+    EXPECT_EQ(SavedCursorPos.x, 103);
+    EXPECT_EQ(SavedCursorPos.y, 102);
+}
+
+TEST_F(CloseRules, SmallMovesAddUpFromTheSavedPosition)
+{
+    MoveTo(102, 100);
+    MoveTo(104, 100);
+    EXPECT_EQ(Closes(), 0);
+    MoveTo(105, 100);
+    EXPECT_EQ(Closes(), 1);
+}
+
+TEST_F(CloseRules, ActivationAndSystemCommands)
+{
+    Send(WM_ACTIVATEAPP, 1);
+    EXPECT_EQ(Closes(), 0);
+    Send(WM_ACTIVATEAPP, 0);
+    EXPECT_EQ(Closes(), 1);
+
+    Fake.defaulted.clear();
+    for (WPARAM command : {SC_NEXTWINDOW, SC_PREVWINDOW, SC_SCREENSAVE}) {
+        EXPECT_EQ(Send(WM_SYSCOMMAND, command), 0);
+        EXPECT_TRUE(Fake.defaulted.empty());
+    }
+    Send(WM_SYSCOMMAND, SC_CLOSE);
+    ASSERT_EQ(Fake.defaulted.size(), 1u); // the platform turns it into WM_CLOSE
+    EXPECT_EQ(Fake.defaulted[0].wParam, (WPARAM)SC_CLOSE);
+}
+
+TEST_F(CloseRules, PowerBroadcasts)
+{
+    struct Case {
+        WPARAM event;
+        LPARAM flags;
+        bool closes;
+    } cases[] = {
+        {PBT_APMQUERYSUSPEND, 0, true},   {PBT_APMSUSPEND, 0, true},
+        {PBT_APMSTANDBY, 0, true},        {PBT_APMRESUMESUSPEND, 0, true},
+        {PBT_APMRESUMESUSPEND, PBTF_APMRESUMEFROMFAILURE, false},
+        {PBT_APMRESUMEAUTOMATIC, 0, true}, {PBT_APMRESUMECRITICAL, PBTF_APMRESUMEFROMFAILURE, false},
+        {PBT_APMBATTERYLOW, 0, true},     {PBT_APMOEMEVENT, 0, true},
+        {0x99, 0, true},
+    };
+    for (const Case &c : cases) {
+        Fake.posted.clear();
+        Send(WM_POWERBROADCAST, c.event, c.flags);
+        EXPECT_EQ(Closes(), c.closes ? 1 : 0) << "event " << c.event << " flags " << c.flags;
+    }
+    Fake.posted.clear();
+    Send(WM_POWER, 2);
+    EXPECT_EQ(Closes(), 0);
+    Send(WM_POWER, PWR_CRITICALRESUME);
+    EXPECT_EQ(Closes(), 1);
+}
+
+TEST_F(CloseRules, OnlyAChangeOfTheAcLineCloses)
+{
+    AcLineStatus = 1;
+    Fake.powerStatus = 1;
+    Send(WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE);
+    EXPECT_EQ(Closes(), 0);
+    Fake.powerStatus = 0;
+    Send(WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE);
+    EXPECT_EQ(Closes(), 1);
+    EXPECT_EQ(AcLineStatus, 0);
+    Fake.powerStatus = -1; // unknown now: a change from 0
+    Send(WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE);
+    EXPECT_EQ(Closes(), 2);
+    EXPECT_EQ(AcLineStatus, 255);
+}
+
+TEST_F(CloseRules, CursorStaysHiddenAndTheTitleStays)
+{
+    int hidden = Fake.hiddenCursor;
+    EXPECT_EQ(Send(WM_SETCURSOR), 1);
+    Send(WM_SHOWWINDOW, 1);
+    Send(WM_PAINT);
+    EXPECT_EQ(Fake.hiddenCursor, hidden + 3);
+    Fake.defaulted.clear();
+    EXPECT_EQ(Send(WM_SETTEXT, 0, (LPARAM) "new"), 0);
+    EXPECT_TRUE(Fake.defaulted.empty());
+}
+
+TEST_F(CloseRules, AnApprovedCloseStopsFramesAndInputRules)
+{
+    Send(WM_CLOSE); // NT family: straight to the platform, which destroys the window
+    ASSERT_EQ(Fake.defaulted.size(), 1u);
+    EXPECT_EQ(Fake.defaulted[0].message, (UINT)WM_CLOSE);
+
+    CloseApproved = 1;
+    Fake.calls.clear();
+    EXPECT_EQ(Send(WM_TIMER), 0);
+    EXPECT_TRUE(Fake.calls.empty()); // no frame
+    Send(WM_KEYDOWN);
+    EXPECT_EQ(Closes(), 0);
+    Send(WM_DESTROY);
+    EXPECT_EQ(Fake.CountPosted(WM_QUIT), 1);
+}
+
+TEST_F(CloseRules, ThePreviewLeavesInputAlone)
+{
+    PreviewMode = 1;
+    Fake.windows = {0x4321};
+    int hidden = Fake.hiddenCursor;
+    for (UINT message : {WM_KEYDOWN, WM_LBUTTONDOWN, WM_SETCURSOR, WM_ACTIVATEAPP})
+        Send(message);
+    MoveTo(500, 500);
+    EXPECT_EQ(Closes(), 0);
+    EXPECT_EQ(Fake.hiddenCursor, hidden);
+    EXPECT_EQ(Send(WM_SYSCOMMAND, SC_SCREENSAVE), 0);
+    EXPECT_EQ(Fake.defaulted.back().wParam, (WPARAM)SC_SCREENSAVE); // passed on, not refused
+
+    EXPECT_EQ(Send(WM_CONTEXTMENU, 0, 77), 1);
+    ASSERT_EQ(Fake.posted.size(), 1u);
+    EXPECT_EQ(Fake.posted[0].window, (HWND)0x4321);
+    EXPECT_EQ(Fake.posted[0].wParam, (WPARAM)0x4321);
+    EXPECT_EQ(Fake.posted[0].lParam, 77);
+}
