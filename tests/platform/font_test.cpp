@@ -1,9 +1,14 @@
-// The overlay font's outlines and their filling, checked as geometry
-// without a GL context, and the font selection that wglUseFontOutlinesA reads.
+// The overlay font: outlines and their filling checked as geometry without
+// a GL context, the font selection, and the display lists drawn off-screen.
 #include <gtest/gtest.h>
 
 #include "platform/font_outline.h"
+#include "platform/headless.h"
 
+#include <GL/gl.h>
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
 #include <windows.h>
 
 // ---- helpers
@@ -156,3 +161,74 @@ TEST(FontSelection, OutlinesNeedASelectedFont)
     EXPECT_EQ(SelectObject(dc, stock), (HGDIOBJ)b);
 }
 
+// ---- display lists, drawn off-screen
+
+// The overlay as the renderer draws it: an em is 20 pixels each way here, so
+// the baseline lies 14 rows below the top and "FPS: 57" ends near column 75.
+TEST(FontLists, OverlayTextLightsOnlyTheTopLeftBand)
+{
+    const int width = 280, height = 294;
+    unsetenv("DISPLAY"); // CI has no X server
+    HWND window = CreateHeadlessWindow(width, height);
+    HDC dc = GetDC(window);
+    PIXELFORMATDESCRIPTOR pfd = {};
+    pfd.nSize = sizeof pfd;
+    pfd.nVersion = 1;
+    pfd.dwFlags = PFD_DOUBLEBUFFER | PFD_SUPPORT_OPENGL;
+    pfd.cColorBits = 24;
+    SetPixelFormat(dc, ChoosePixelFormat(dc, &pfd), &pfd);
+    HGLRC context = wglCreateContext(dc);
+    ASSERT_TRUE(context && wglMakeCurrent(dc, context));
+
+    GLuint base = glGenLists(256);
+    SelectObject(dc, (HGDIOBJ)Verdana(FW_NORMAL, false));
+    static GLYPHMETRICSFLOAT metrics[255];
+    ASSERT_TRUE(wglUseFontOutlinesA(dc, 0, 255, base, 0.0f, 0.01f, WGL_FONT_POLYGONS, metrics));
+    EXPECT_FLOAT_EQ(metrics['5'].gmfCellIncX, Glyph('5').advance);
+
+    glClear(GL_COLOR_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glOrtho(0, 14, -14, 0.7, -1, 1);
+    glColor3f(1, 1, 1);
+    glListBase(base);
+    glCallLists(7, GL_UNSIGNED_BYTE, "FPS: 57");
+    SwapBuffers(dc);
+    std::vector<unsigned char> rgb(width * height * 3);
+    ReadHeadlessPixels(window, rgb.data());
+
+    std::vector<bool> inked(width);
+    int lowest = -1, rightmost = -1;
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++)
+            if (rgb[(y * width + x) * 3] > 128) {
+                inked[x] = true;
+                lowest = std::max(lowest, y);
+                rightmost = std::max(rightmost, x);
+            }
+    EXPECT_GE(lowest, 12); // the digits reach down to the baseline...
+    EXPECT_LE(lowest, 15); // ...and nothing lies below it
+    EXPECT_GT(rightmost, 65);
+    EXPECT_LT(rightmost, 80);
+
+    // Columns with ink form one cluster per visible glyph: F, P, S, colon, 5, 7;
+    // the widest gap is the space.
+    std::vector<int> starts, ends;
+    for (int x = 0; x < width; x++)
+        if (inked[x] && (x == 0 || !inked[x - 1]))
+            starts.push_back(x);
+        else if (!inked[x] && x > 0 && inked[x - 1])
+            ends.push_back(x);
+    ASSERT_EQ(starts.size(), 6u);
+    EXPECT_LT(starts[0], 5);
+    size_t widest = 1; // the cluster after the widest gap
+    for (size_t i = 2; i < starts.size(); i++)
+        if (starts[i] - ends[i - 1] > starts[widest] - ends[widest - 1])
+            widest = i;
+    EXPECT_EQ(widest, 4u); // the 5, after the space
+
+    glDeleteLists(base, 256);
+    wglMakeCurrent(NULL, NULL);
+    wglDeleteContext(context);
+    ReleaseDC(window, dc);
+    DestroyHeadlessWindow(window);
+}
