@@ -4,6 +4,11 @@
 
 #include <GL/glu.h>
 
+// ---- the window's drawing surface, set at creation
+ClientSizeRecord ClientSize;
+HDC SceneDC;
+HGLRC SceneContext;
+
 // Pixel format, rendering context, textures, overlay font and the state every frame relies on.
 void CreateSceneContext(HWND window)
 {

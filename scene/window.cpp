@@ -3,10 +3,7 @@
 #include "scene/scene.h"
 #include "settings/settings.h"
 
-// ---- window state, set at creation
-ClientSizeRecord ClientSize;
-HDC SceneDC;
-HGLRC SceneContext;
+// ---- the two clocks
 UINT_PTR SimulationTimer, FrameTimer;
 
 // The 10 ms thread timer: one simulation tick per expiry.
