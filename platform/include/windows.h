@@ -193,6 +193,8 @@ typedef struct tagWNDCLASSA {
 #define PM_REMOVE 0x0001
 #define PM_NOYIELD 0x0002
 
+#define USER_TIMER_MINIMUM 0x0000000A
+
 #define HWND_TOP ((HWND)0)
 #define SWP_NOSIZE 0x0001
 #define SWP_NOMOVE 0x0002
@@ -369,6 +371,8 @@ typedef struct tagBITMAP {
 #define LR_CREATEDIBSECTION 0x00002000
 
 #define BLACK_BRUSH 4
+
+#define SIMPLEREGION 2
 
 #define FW_NORMAL 400
 #define ANSI_CHARSET 0

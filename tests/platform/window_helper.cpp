@@ -1,0 +1,30 @@
+// Tests: a window of another program. Makes a top-level window of the class
+// and title given, prints its id, and runs until the window is closed.
+#include <windows.h>
+
+#include <cstdio>
+
+static LRESULT CALLBACK HelperProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_DESTROY)
+        PostQuitMessage(0);
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int main(int argc, char **argv)
+{
+    if (argc != 3)
+        return 2;
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = HelperProc;
+    windowClass.lpszClassName = argv[1];
+    RegisterClassA(&windowClass);
+    HWND window = CreateWindowExA(0, argv[1], argv[2], WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+    IsWindow(GetDesktopWindow()); // a round trip: the server has the window and its names before anyone is told
+    std::printf("%lu\n", (unsigned long)(UINT_PTR)window);
+    std::fflush(stdout);
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0))
+        DispatchMessageA(&message);
+    return (int)message.wParam;
+}
