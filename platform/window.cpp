@@ -8,7 +8,6 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 #include <string>
 #include <strings.h>
