@@ -1,25 +1,13 @@
 // vantrel-replay: runs the scene's simulation without a window and prints its state as JSON.
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "scene/scene.h"
 #include "settings/settings.h"
+#include "tools/args.h"
 
 static const char Usage[] =
     "usage: vantrel-replay --seed S --ticks N [--speed BYTE] [--pulses BYTE]\n";
-
-// Parses a whole decimal number within 0..limit, or fails.
-static bool ParseNumber(const char *text, unsigned long long limit, unsigned long long *value)
-{
-    if (!text || *text < '0' || *text > '9')
-        return false;
-    char *end;
-    errno = 0;
-    *value = std::strtoull(text, &end, 10);
-    return errno == 0 && *end == '\0' && *value <= limit;
-}
 
 static void PrintPoint(const char *name, const PathPoint &p)
 {
