@@ -70,7 +70,9 @@ typedef void *HGDIOBJ;
 #define HIWORD(l) ((WORD)((((UINT_PTR)(l)) >> 16) & 0xffff))
 #define MAKELONG(a, b) ((LONG)(((WORD)((UINT_PTR)(a) & 0xffff)) | ((DWORD)((WORD)((UINT_PTR)(b) & 0xffff))) << 16))
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
+#define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
 #define MAKEINTRESOURCEA(i) ((LPSTR)((UINT_PTR)((WORD)(i))))
+#define IS_INTRESOURCE(r) ((((UINT_PTR)(r)) >> 16) == 0)
 
 typedef struct tagPOINT { LONG x, y; } POINT, *LPPOINT;
 typedef struct tagRECT { LONG left, top, right, bottom; } RECT, *LPRECT;
@@ -181,6 +183,7 @@ typedef struct tagWNDCLASSA {
 #define BS_DEFPUSHBUTTON 0x00000001L
 #define BS_AUTOCHECKBOX 0x00000003L
 #define SS_LEFT 0x00000000L
+#define BN_CLICKED 0
 #define BM_GETCHECK 0x00F0
 #define BM_SETCHECK 0x00F1
 #define BST_UNCHECKED 0x0000
@@ -211,6 +214,9 @@ typedef struct tagWNDCLASSA {
 #define SPI_SCREENSAVERRUNNING 0x0061
 
 #define ENUM_CURRENT_SETTINGS ((DWORD)-1)
+#define DM_BITSPERPEL 0x00040000L
+#define DM_PELSWIDTH 0x00080000L
+#define DM_PELSHEIGHT 0x00100000L
 
 typedef struct _devicemodeA {
     BYTE dmDeviceName[32];
