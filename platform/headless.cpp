@@ -59,6 +59,7 @@ static bool OpenDisplay()
     return eglBindAPI(EGL_OPENGL_API);
 }
 
+// One attribute of a config; 0 where EGL knows none.
 static EGLint ConfigValue(EGLConfig config, EGLint attribute)
 {
     EGLint value = 0;
@@ -108,6 +109,7 @@ void ReadHeadlessPixels(HWND handle, unsigned char *rgb)
 
 // ---- the Win32 and WGL calls of context creation, for headless windows
 
+// The client area is the whole window: there is no frame.
 BOOL WINAPI GetClientRect(HWND handle, LPRECT rect)
 {
     HeadlessWindow *window = FromWindow(handle);
@@ -166,6 +168,7 @@ BOOL WINAPI SetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR *)
     return TRUE;
 }
 
+// A compatibility-profile context for the window's format; none before SetPixelFormat.
 HGLRC WINAPI wglCreateContext(HDC dc)
 {
     HeadlessWindow *window = FromDC(dc);
