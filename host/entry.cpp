@@ -1,9 +1,9 @@
 // From the command line to the chosen mode and back to the exit code.
-#include <csetjmp>
 #include <cstdlib>
 #include <cstring>
 
 #include "host/host.h"
+#include "platform/guard.h"
 #include "settings/settings.h"
 
 #include <commctrl.h>
@@ -12,26 +12,11 @@
 HINSTANCE ModuleInstance;
 int Win9xPlatform;
 
-// ---- fault guard
-static std::jmp_buf GuardReturn;
-static PVOID GuardHandler;
-
-// Processor faults and other errors; not the warnings, notices and
-// language exceptions that pass through a vectored handler first.
-static bool IsFault(DWORD code)
-{
-    return (code & 0xE0000000u) == 0xC0000000u;
-}
-
-// Lets the platform judge a fault inside the mode; if it says handle, the mode ends with -1.
-static LONG CALLBACK GuardFault(EXCEPTION_POINTERS *fault)
-{
-    if (!IsFault(fault->ExceptionRecord->ExceptionCode)
-        || UnhandledExceptionFilter(fault) != EXCEPTION_EXECUTE_HANDLER)
-        return EXCEPTION_CONTINUE_SEARCH;
-    SetScreenSaverRunning(FALSE);
-    std::longjmp(GuardReturn, 1);
-}
+// ---- the mode run under the fault guard
+struct ModeRequest {
+    const char *tail;
+    int result;
+};
 
 // The program's entry: every argument is taken from the command line instead.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
@@ -139,6 +124,13 @@ static int DispatchMode(const char *p)
     }
 }
 
+// The guarded part of RunSaverMode: the mode the tail asks for.
+static void RunRequestedMode(void *request)
+{
+    ModeRequest *mode = (ModeRequest *)request;
+    mode->result = DispatchMode(mode->tail);
+}
+
 // Prepares the controls, learns the platform family and runs the mode under the fault guard.
 int RunSaverMode(HINSTANCE instance, LPSTR tail)
 {
@@ -149,12 +141,12 @@ int RunSaverMode(HINSTANCE instance, LPSTR tail)
     version.dwOSVersionInfoSize = sizeof version;
     Win9xPlatform = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
 
-    int result = -1;
-    GuardHandler = AddVectoredExceptionHandler(1, GuardFault);
-    if (!setjmp(GuardReturn))
-        result = DispatchMode(tail);
-    RemoveVectoredExceptionHandler(GuardHandler);
-    return result;
+    ModeRequest mode = {tail, -1};
+    if (!RunGuarded(RunRequestedMode, &mode, UnhandledExceptionFilter)) {
+        SetScreenSaverRunning(FALSE);
+        mode.result = -1;
+    }
+    return mode.result;
 }
 
 // The settings dialog, owned by the given window or by none.

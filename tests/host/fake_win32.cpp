@@ -209,8 +209,4 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR, HWND owner, DLGPROC, LPARAM)
     return 1;
 }
 
-PVOID WINAPI AddVectoredExceptionHandler(UINT, PVECTORED_EXCEPTION_HANDLER) { return (PVOID)1; }
-UINT WINAPI RemoveVectoredExceptionHandler(PVOID) { return 1; }
-LONG WINAPI UnhandledExceptionFilter(EXCEPTION_POINTERS *) { return EXCEPTION_EXECUTE_HANDLER; }
-
 } // extern "C"
