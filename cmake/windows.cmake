@@ -1,0 +1,37 @@
+# Windows: the screen saver itself, vantrel.scr, and the zip it ships in.
+# Included from the top level when cross-building with MinGW-w64.
+enable_language(RC ASM)
+
+# The fault guard: one scope of the platform's C exception handler.
+add_library(vantrel_platform_guard STATIC platform/guard_win64.S)
+
+# Everything the program needs from Windows and the C++ runtime is linked in,
+# so the .scr runs on a machine with no MinGW libraries. The host's WinMain
+# comes out of a library, so the linker is told to look for it there.
+set(VANTREL_WINDOWS_LIBS
+  "$<LINK_GROUP:RESCAN,vantrel_host,vantrel_render,vantrel_settings,vantrel_scene>"
+  vantrel_platform_guard ${VANTREL_GL_LIBS} gdi32 user32 comctl32 advapi32)
+add_executable(vantrel WIN32 resources/vantrel.rc resources/windows.rc)
+set_target_properties(vantrel PROPERTIES SUFFIX .scr)
+target_compile_definitions(vantrel PRIVATE
+  VANTREL_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} VANTREL_VERSION_MINOR=${PROJECT_VERSION_MINOR})
+target_link_libraries(vantrel PRIVATE ${VANTREL_WINDOWS_LIBS})
+target_link_options(vantrel PRIVATE -static -Wl,--undefined=WinMain)
+
+# The release: the .scr and a short read-me in one zip.
+set(release_zip ${CMAKE_BINARY_DIR}/vantrel-${PROJECT_VERSION}-windows-x64.zip)
+set(release_dir ${CMAKE_BINARY_DIR}/release)
+file(MAKE_DIRECTORY ${release_dir})
+add_custom_command(OUTPUT ${release_zip}
+  COMMAND ${CMAKE_COMMAND} -E rm -f ${release_zip}
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:vantrel> ${release_dir}/vantrel.scr
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/docs/release-readme.txt ${release_dir}/README.txt
+  COMMAND ${CMAKE_COMMAND} -E tar cf ${release_zip} --format=zip vantrel.scr README.txt
+  WORKING_DIRECTORY ${release_dir}
+  DEPENDS vantrel ${CMAKE_SOURCE_DIR}/docs/release-readme.txt
+  VERBATIM)
+add_custom_target(vantrel-release-zip DEPENDS ${release_zip})
+
+if(VANTREL_TESTS)
+  add_subdirectory(tests/windows/helpers)
+endif()
