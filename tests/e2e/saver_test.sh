@@ -1,0 +1,88 @@
+#!/bin/bash
+# The real saver under Xvfb: what it draws, what ends it and what does not.
+# usage: saver_test.sh PATH/TO/vantrel PATH/TO/window-helper
+SAVER=$1
+HELPER=$2 # prints the id of a 200x100 window of another program at 0,0
+. "$(dirname "$0")/xvfb.sh"
+export VANTREL_REGISTRY="$WORK/registry.reg"
+start_xvfb 640x480
+
+start_saver() {
+    "$SAVER" "$@" 2>"$WORK/saver.log" &
+    SAVER_PID=$!
+    track $SAVER_PID
+}
+
+# Full screen draws the city. The pointer starts in the middle of the screen.
+start_saver /s
+sleep 2
+read -r mean max <<<"$(brightness 640x480+0+0)"
+echo "full screen: mean $mean max $max"
+awk "BEGIN{exit !($max > 0.2 && $mean > 0.005)}" || fail "the full-screen picture is black"
+expect_exit $SAVER_PID 0 running "the saver ended by itself"
+
+# A second start while one runs ends at once with 0 and shows nothing new.
+"$SAVER" /s &
+second=$!
+track $second
+expect_exit $second 3 0 "a second /s did not end with 0"
+[ "$(xdotool search --class WindowsScreenSaverClass | wc -l)" -eq 1 ] || fail "a second saver window appeared"
+
+# Jitter of 3 + 1 pixels keeps it; 3 + 2 ends it.
+eval "$(xdotool getmouselocation --shell)"
+xdotool mousemove $((X + 3)) $((Y + 1))
+sleep 0.5
+expect_exit $SAVER_PID 0 running "a 3+1 pixel jitter ended the saver"
+xdotool mousemove $X $Y # back where it was saved
+sleep 0.3
+expect_exit $SAVER_PID 0 running "returning to the saved spot ended the saver"
+xdotool mousemove $((X + 3)) $((Y + 2))
+expect_exit $SAVER_PID 2 0 "a 3+2 pixel jitter did not end the saver with 0"
+
+# A key ends it within two seconds, with 0.
+start_saver /s
+sleep 1.5
+xdotool key space
+expect_exit $SAVER_PID 2 0 "a key did not end the saver with 0 within 2 s"
+
+# A click ends it.
+start_saver /s
+sleep 1.5
+xdotool click 1
+expect_exit $SAVER_PID 2 0 "a click did not end the saver"
+
+# SIGTERM goes through the close path too.
+start_saver /s
+sleep 1.5
+kill -TERM $SAVER_PID
+expect_exit $SAVER_PID 3 0 "SIGTERM did not end the saver cleanly"
+
+# A preview draws inside its parent, ignores input there, and ends with the parent.
+exec 3< <("$HELPER" OtherProgram "Display Properties")
+PARENT_PID=$!
+track $PARENT_PID
+read -r -t 5 parent <&3 || fail "no parent window"
+read -r mean max <<<"$(brightness 200x100+0+0)"
+awk "BEGIN{exit !($max < 0.05)}" || fail "the parent is not black before the preview"
+start_saver /p "$parent"
+sleep 2
+read -r mean max <<<"$(brightness 200x100+0+0)"
+echo "preview: mean $mean max $max"
+awk "BEGIN{exit !($max > 0.2 && $mean > 0.005)}" || fail "the preview is black"
+read -r mean max <<<"$(brightness 400x300+220+150)"
+awk "BEGIN{exit !($max < 0.05)}" || fail "the preview drew outside its parent"
+xdotool mousemove 100 100 click 1 key space
+sleep 0.5
+expect_exit $SAVER_PID 0 running "input ended the preview"
+kill $PARENT_PID
+expect_exit $SAVER_PID 3 0 "the preview did not end with 0 when its parent went"
+
+# Bad tails end with 255 at once.
+for tail in /x "/p 0" "/p:12" "/p 999999"; do
+    "$SAVER" $tail &
+    pid=$!
+    track $pid
+    expect_exit $pid 3 255 "tail '$tail' did not end with 255"
+done
+
+echo "PASS saver end to end"

@@ -1,0 +1,65 @@
+# Shared by the end-to-end tests: a private Xvfb and cleanup of every process started.
+# Source it; call start_xvfb, then track each started pid with `track PID`.
+
+set -u
+PIDS=""
+WORK=$(mktemp -d)
+
+track() { PIDS="$PIDS $1"; }
+
+cleanup() {
+    for pid in $PIDS; do kill "$pid" 2>/dev/null; done
+    for pid in $PIDS; do wait "$pid" 2>/dev/null; done
+    rm -rf "$WORK"
+}
+trap cleanup EXIT INT TERM
+
+fail() { echo "FAIL: $*"; exit 1; }
+
+# Starts Xvfb on the first free display from :90 and exports DISPLAY.
+start_xvfb() {
+    size=${1:-640x480}
+    n=90
+    while [ $n -lt 190 ]; do
+        if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then
+            Xvfb :$n -screen 0 "${size}x24" -br -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+            XVFB_PID=$!
+            track $XVFB_PID
+            for _ in $(seq 50); do
+                if [ -e /tmp/.X11-unix/X$n ] && DISPLAY=:$n xdpyinfo >/dev/null 2>&1; then
+                    export DISPLAY=:$n
+                    return 0
+                fi
+                kill -0 $XVFB_PID 2>/dev/null || break
+                sleep 0.1
+            done
+        fi
+        n=$((n + 1))
+    done
+    fail "no Xvfb could start"
+}
+
+# Waits up to $2 seconds for process $1 to end; sets EXIT to its exit code, or to "running".
+wait_exit() {
+    EXIT=running
+    for _ in $(seq 0 $(($2 * 20))); do
+        if ! kill -0 "$1" 2>/dev/null; then
+            wait "$1"
+            EXIT=$?
+            return 0
+        fi
+        sleep 0.05
+    done
+}
+
+# Fails unless process $1 ends within $2 seconds with exit code $3.
+expect_exit() {
+    wait_exit "$1" "$2"
+    [ "$EXIT" = "$3" ] || fail "$4 (exit: $EXIT, wanted $3)"
+}
+
+# Mean and maximum brightness (0..1) of a screenshot region WxH+X+Y of the root window.
+brightness() {
+    /usr/bin/import -window root -crop "$1" +repage "$WORK/shot.png" 2>/dev/null
+    /usr/bin/convert "$WORK/shot.png" -colorspace Gray -format "%[fx:mean] %[fx:maxima]" info:
+}
