@@ -11,6 +11,7 @@ PACKAGES="
   libpng-dev libfltk1.3-dev
   xvfb xauth x11-utils xdotool imagemagick
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 zip
+  libxrandr2 libxrender1 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxxf86vm1 libxfixes3
 "
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
