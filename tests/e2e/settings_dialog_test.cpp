@@ -1,6 +1,6 @@
 // The settings dialog on an Xvfb display of the test's own: first the
-// platform's dialog calls inside this process, then the settings program
-// driven like a user would, by keys and the close box, and photographed.
+// platform's dialog calls inside this process, then the saver's settings
+// mode driven like a user would, by keys and the close box, and photographed.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -332,12 +332,12 @@ protected:
         return bytes;
     }
 
-    // Starts the settings mode, owned by the given X window if any, and waits for the dialog;
-    // returns its X window, focused, or 0.
-    Window Open(Window owner = 0)
+    // Starts the program with a command line that asks for the settings and waits for the
+    // dialog; returns its X window, focused, or 0.
+    Window Open(std::vector<std::string> args)
     {
-        std::string mode = owner ? "/c:" + std::to_string(owner) : "/c";
-        program = Start({VANTREL_SETTINGS_PROGRAM, mode});
+        args.insert(args.begin(), VANTREL_SETTINGS_PROGRAM);
+        program = Start(args);
         std::string found = Output("timeout 10 xdotool search --sync --onlyvisible --name '^Settings$'");
         Window dialog = std::strtoul(found.c_str(), nullptr, 10);
         if (dialog)
@@ -411,7 +411,7 @@ static double ThumbAt(const Screenshot &shot, const Box &slider, unsigned face)
 TEST_F(SettingsProgram, ShowsTheTemplateCentredAndEnterStoresWhatItShows)
 {
     Store({200, 0, 0, 1}); // a speed beyond the slider's range lands at its end
-    Window dialog = Open();
+    Window dialog = Open({"/c"});
     ASSERT_NE(dialog, 0u);
     std::string geometry = Output("xdotool getwindowgeometry --shell " + std::to_string(dialog));
     int left = 0, top = 0, width = 0, height = 0;
@@ -492,7 +492,7 @@ TEST_F(SettingsProgram, ShowsTheTemplateCentredAndEnterStoresWhatItShows)
 
 TEST_F(SettingsProgram, ArrowAndPageKeysMoveTheFocusedSlider)
 {
-    ASSERT_NE(Open(), 0u); // first run: the defaults
+    ASSERT_NE(Open({}), 0u); // no mode at all: the settings, on the first run with the defaults
     Keys("Tab Tab Tab Right Right Right Tab Next");
     Keys("Return");
     EXPECT_EQ(Result(), 1);
@@ -503,7 +503,7 @@ TEST_F(SettingsProgram, EscapeAfterChangesStoresNothing)
 {
     Store({42, 7, 1, 0});
     std::string before = FileText();
-    ASSERT_NE(Open(), 0u);
+    ASSERT_NE(Open({"-C"}), 0u);
     Keys("Tab space Tab Tab Right Tab Left");
     Keys("Escape");
     EXPECT_EQ(Result(), 0);
@@ -518,7 +518,7 @@ TEST_F(SettingsProgram, TheCloseBoxCancelsAndTheOwnerHoldsTheDialog)
     XMapWindow(display, owner);
     XSync(display, False);
 
-    Window dialog = Open(owner);
+    Window dialog = Open({"/c:" + std::to_string(owner)});
     ASSERT_NE(dialog, 0u);
     std::string opened = FileText(); // the first run's defaults, stored as it opened
     Window holder = 0;
