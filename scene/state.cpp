@@ -18,10 +18,11 @@ static int NextRandom()
     return (int)((SceneRandom >> 16) & 0x7FFF);
 }
 
-// A value 0..n-1, scaled from the next 15-bit output.
+// A value 0..n-1, scaled from the next 15-bit output: r * n / 32768, truncated.
+// The product scaled by 1/32768 in double precision is exact, so a shift gives the same.
 int RandomBelow(int n)
 {
-    return (int)((double)(NextRandom() * n) * (1.0 / 32768));
+    return (NextRandom() * n) >> 15;
 }
 
 // Random tiles, lowered odd pulses and flicker counts, in the generator's fixed order.
