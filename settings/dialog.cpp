@@ -3,6 +3,11 @@
 
 #include <commctrl.h>
 
+// The settings are the machine's, kept where only an administrator may write.
+static const char SettingsNotStored[] = "The settings could not be saved.\n\n"
+                                        "They apply to every user of this computer, "
+                                        "so only an administrator can change them.";
+
 enum {
     ReflectionsBox = 1011,
     ShowFpsBox = 1012,
@@ -36,8 +41,8 @@ static void SetSlider(HWND dialog, int id, int position)
     SendDlgItemMessageA(dialog, id, TBM_SETPOS, TRUE, position);
 }
 
-// Stores the four controls' values as the one-byte settings.
-static void StoreSettings(HWND dialog)
+// Stores the four controls' values as the one-byte settings; false when any could not be stored.
+static bool StoreSettings(HWND dialog)
 {
     BYTE values[4] = {
         (BYTE)SendDlgItemMessageA(dialog, ShowFpsBox, BM_GETCHECK, 0, 0),
@@ -51,12 +56,14 @@ static void StoreSettings(HWND dialog)
     SaverSettings.showfps = values[0];
 
     HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_SUBKEY, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                    nullptr, &key, nullptr);
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_SUBKEY, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    bool stored = true;
     for (int i = 0; i < 4; i++)
-        RegSetValueExA(key, names[i], 0, REG_BINARY, &values[i], 1);
-    if (key)
-        RegCloseKey(key);
+        stored = RegSetValueExA(key, names[i], 0, REG_BINARY, &values[i], 1) == ERROR_SUCCESS && stored;
+    RegCloseKey(key);
+    return stored;
 }
 
 // Shows the stored settings; OK stores all four, cancel nothing.
@@ -76,8 +83,10 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK:
-            StoreSettings(dialog);
-            EndDialog(dialog, 1);
+            if (StoreSettings(dialog))
+                EndDialog(dialog, 1);
+            else // the dialog stays, so that the user knows nothing was kept
+                MessageBoxA(dialog, SettingsNotStored, "Vantrel Screen Saver", MB_OK | MB_ICONERROR);
             return TRUE;
         case IDCANCEL:
             EndDialog(dialog, 0);

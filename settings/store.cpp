@@ -32,18 +32,22 @@ void ApplySettings(BYTE speed, BYTE pulses, BYTE reflections, BYTE showfps)
 }
 
 // Reads the four values, writing back the default of any that is missing or not one byte.
+// A user who may not write the machine's key still gets what an administrator stored there.
 void LoadSettings()
 {
     HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_SUBKEY, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                    KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    bool writable = RegCreateKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_SUBKEY, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                    KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS;
+    if (!writable)
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_SUBKEY, 0, KEY_READ, &key);
     BYTE bytes[4];
     for (int i = 0; i < 4; i++) {
         DWORD size = 1;
         if (RegQueryValueExA(key, StoredValues[i].name, nullptr, nullptr, &bytes[i], &size) != ERROR_SUCCESS
             || size != 1) {
             bytes[i] = StoredValues[i].fallback;
-            RegSetValueExA(key, StoredValues[i].name, 0, REG_BINARY, &bytes[i], 1);
+            if (writable)
+                RegSetValueExA(key, StoredValues[i].name, 0, REG_BINARY, &bytes[i], 1);
         }
     }
     if (key)

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "read_only.h"
 #include "settings/settings.h"
 
 #include <commctrl.h>
@@ -74,6 +75,19 @@ BOOL WINAPI EnumDisplaySettingsA(LPCSTR device, DWORD mode, DEVMODEA *settings)
     return TRUE;
 }
 
+struct ShownMessage {
+    HWND owner;
+    std::string text;
+    UINT type;
+};
+static std::vector<ShownMessage> MessageBoxes;
+
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR, UINT type)
+{
+    MessageBoxes.push_back({owner, text, type});
+    return IDOK;
+}
+
 // Each test gets its own store file and fresh fakes.
 class SettingsDialog : public testing::Test {
 protected:
@@ -93,6 +107,7 @@ protected:
         ControlState.clear();
         EndCodes.clear();
         Moves.clear();
+        MessageBoxes.clear();
         ScreenWidth = 1024, ScreenHeight = 768;
         DialogRect = {0, 0, 300, 120};
     }
@@ -191,6 +206,7 @@ TEST_F(SettingsDialog, OkStoresWhatTheControlsShow)
     ControlState = {{1011, BST_UNCHECKED}, {1012, BST_CHECKED}, {1013, 0}, {1016, 0}};
     Send(WM_COMMAND, IDOK);
     EXPECT_EQ(Stored(), (std::vector<int>{0, 0, 0, 1}));
+    EXPECT_TRUE(MessageBoxes.empty());
     // The settings in memory follow, except the speed, which nothing reads once the dialog ends.
     EXPECT_EQ(SaverSettings.pulses, 0);
     EXPECT_EQ(SaverSettings.reflections, 0);
@@ -221,6 +237,21 @@ TEST_F(SettingsDialog, CancelAfterChangesStoresNothing)
     EXPECT_EQ(Send(WM_COMMAND, IDCANCEL), FALSE);
     EXPECT_EQ(EndCodes, std::vector<INT_PTR>{0});
     EXPECT_EQ(FileText(), opened);
+}
+
+TEST_F(SettingsDialog, OkThatCannotStoreSaysSoAndKeepsTheDialogOpen)
+{
+    Store(42, 7, 1, 0);
+    std::string stored = FileText();
+    EXPECT_TRUE(PassesReadOnly(file, [&] {
+        Send(WM_INITDIALOG);
+        bool shown = ControlState[1013] == 42 && ControlState[1016] == 7; // read all the same
+        ControlState[1011] = BST_UNCHECKED;
+        bool handled = Send(WM_COMMAND, IDOK) == TRUE;
+        bool told = MessageBoxes.size() == 1 && MessageBoxes[0].owner == DialogWindow
+                    && (MessageBoxes[0].type & MB_ICONERROR) && !MessageBoxes[0].text.empty();
+        return shown && handled && told && EndCodes.empty() && FileText() == stored;
+    }));
 }
 
 TEST_F(SettingsDialog, StoredValuesBeyondTheRangeGoToTheSlidersAsRead)

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "read_only.h"
 #include "scene/scene.h"
 #include "settings/settings.h"
 
@@ -119,4 +120,21 @@ TEST_F(SettingsStore, ACorruptStoreIsLeftUntouchedAndDefaultsAreUsed)
     EXPECT_EQ(Read(), corrupt);
     EXPECT_FLOAT_EQ(SaverSettings.speed, 0.01f);
     EXPECT_EQ(SaverSettings.pulses, 15);
+}
+
+TEST_F(SettingsStore, AReaderGetsWhatAnAdministratorStoredAndWritesNoDefaults)
+{
+    const std::string stored = "Windows Registry Editor Version 5.00\r\n\r\n"
+                               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel Screen Saver]\r\n"
+                               "\"Speed\"=hex:2a\r\n\"Pulses\"=hex:07\r\n\"Reflections\"=hex:00\r\n";
+    Write(stored);
+    EXPECT_TRUE(PassesReadOnly(file, [&] {
+        LoadSettings();
+        bool read = SaverSettings.speedByte == 42 && SaverSettings.pulses == 7 && SaverSettings.reflections == 0
+                    && SaverSettings.showfps == 1; // missing, so the default
+        if (!read)
+            fprintf(stderr, "read speed %d, pulses %d, reflections %d, showfps %d\n", SaverSettings.speedByte,
+                    SaverSettings.pulses, SaverSettings.reflections, SaverSettings.showfps);
+        return read && Read() == stored;
+    }));
 }
