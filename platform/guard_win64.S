@@ -3,6 +3,9 @@
 # search for a handler, after every frame inside the body has declined, so a
 # driver that handles its own faults keeps doing so; a fault the filter takes
 # unwinds to the end of the scope, and RunGuarded returns FALSE from there.
+# What user32 calls back from the kernel (WM_CREATE inside CreateWindowEx,
+# for one) cannot unwind across the kernel on x64, so the platform deals
+# with a fault there before it could reach this scope, as for any program.
 
         .text
         .globl  RunGuarded
