@@ -21,6 +21,12 @@ BOOL PrepareSettingsDialog(HINSTANCE)
     return TRUE;
 }
 
+// Half of a size difference, rounded down also when the dialog is larger than the screen.
+static int HalfDown(int difference)
+{
+    return difference >= 0 ? difference / 2 : -((1 - difference) / 2);
+}
+
 // Centres the dialog on the screen of the current display mode.
 static void CentreDialog(HWND dialog)
 {
@@ -30,8 +36,8 @@ static void CentreDialog(HWND dialog)
     RECT frame;
     GetWindowRect(dialog, &frame);
     int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    SetWindowPos(dialog, HWND_TOP, ((int)mode.dmPelsWidth - width) / 2, ((int)mode.dmPelsHeight - height) / 2, 0, 0,
-                 SWP_NOSIZE);
+    SetWindowPos(dialog, HWND_TOP, HalfDown((int)mode.dmPelsWidth - width), HalfDown((int)mode.dmPelsHeight - height),
+                 0, 0, SWP_NOSIZE);
 }
 
 // A 0..100 slider placed at the given value.
@@ -44,16 +50,15 @@ static void SetSlider(HWND dialog, int id, int position)
 // Stores the four controls' values as the one-byte settings; false when any could not be stored.
 static bool StoreSettings(HWND dialog)
 {
-    BYTE values[4] = {
-        (BYTE)SendDlgItemMessageA(dialog, ShowFpsBox, BM_GETCHECK, 0, 0),
-        (BYTE)SendDlgItemMessageA(dialog, ReflectionsBox, BM_GETCHECK, 0, 0),
-        (BYTE)SendDlgItemMessageA(dialog, SpeedSlider, TBM_GETPOS, 0, 0),
-        (BYTE)SendDlgItemMessageA(dialog, PulsesSlider, TBM_GETPOS, 0, 0),
-    };
+    BYTE speed = (BYTE)SendDlgItemMessageA(dialog, SpeedSlider, TBM_GETPOS, 0, 0);
+    BYTE pulses = (BYTE)SendDlgItemMessageA(dialog, PulsesSlider, TBM_GETPOS, 0, 0);
+    BYTE reflections = (BYTE)SendDlgItemMessageA(dialog, ReflectionsBox, BM_GETCHECK, 0, 0);
+    BYTE showfps = (BYTE)SendDlgItemMessageA(dialog, ShowFpsBox, BM_GETCHECK, 0, 0);
+    const BYTE values[4] = {showfps, reflections, speed, pulses}; // in the order they are written
     static const char *const names[4] = {"Showfps", "Reflections", "Speed", "Pulses"};
-    SaverSettings.pulses = (signed char)values[3];
-    SaverSettings.reflections = values[1];
-    SaverSettings.showfps = values[0];
+    SaverSettings.pulses = (signed char)pulses;
+    SaverSettings.reflections = reflections;
+    SaverSettings.showfps = showfps;
 
     HKEY key = nullptr;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_SUBKEY, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
