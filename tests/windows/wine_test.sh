@@ -193,7 +193,9 @@ case_saver() {
         shoot "shot$shot"
         sleep 0.4
     done
-    above "$(brightness shot1 800 600 0 0)" 0.03 || fail "the picture is black"
+    # Some views look mostly at the dark sky: judge the brightest of the shots.
+    /usr/bin/convert "$WORK"/shot?.png -evaluate-sequence max "$WORK/bright.png"
+    above "$(brightness bright 800 600 0 0)" 0.03 || fail "the picture is black"
     # The city moves and the text stays: in the darkest of the shots the
     # glyphs are left in the band where the text's capitals stand (an em is
     # a 14.7th of the height, the baseline 0.7 em down), which the sky
