@@ -4,6 +4,6 @@ set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset dev >/dev/null
-cmake --build --preset dev
+cmake --build --preset dev --target vantrel
 [ $# -gt 0 ] || set -- /s
 exec build/dev/vantrel "$@"
