@@ -73,49 +73,31 @@ static void PrepareSearch(signed char direction, bool zArmed)
     CameraPose.rollLimit = 50; // no roll draw on this tick
 }
 
-TEST(CameraDirection, AFreshSignOnTheArmedAxisArmsTheOther)
+TEST(CameraDirection, ArmedAxesTakeFreshSignsAndArmTheOtherOnAChange)
 {
-    PrepareSearch(+1, true);
-    SceneRandom = SeedForDraws({{2, 0}, {2, 0}});
-    StepCamera();
-    EXPECT_EQ(CameraPath.direction, -1);
-    EXPECT_TRUE(CameraPath.xTurnArmed);
-    EXPECT_FALSE(CameraPath.zTurnArmed);
-    EXPECT_EQ(CameraPath.end.z, 10.5f);
-    EXPECT_EQ(CameraPath.end.x, 13.5f);
-}
-
-TEST(CameraDirection, TheSameSignKeepsBothAxesDisarmed)
-{
-    PrepareSearch(+1, true);
-    SceneRandom = SeedForDraws({{2, 1}, {2, 0}});
-    StepCamera();
-    EXPECT_EQ(CameraPath.direction, 1);
-    EXPECT_FALSE(CameraPath.xTurnArmed);
-    EXPECT_FALSE(CameraPath.zTurnArmed);
-    EXPECT_EQ(CameraPath.end.z, 16.5f);
-}
-
-TEST(CameraDirection, NoArmedAxisOffersTheCurrentDirection)
-{
-    PrepareSearch(-1, false);
-    SceneRandom = SeedForDraws({{2, 1}, {2, 0}}); // the drawn 1 is replaced by -1
-    StepCamera();
-    EXPECT_EQ(CameraPath.direction, -1);
-    EXPECT_FALSE(CameraPath.xTurnArmed);
-    EXPECT_FALSE(CameraPath.zTurnArmed);
-    EXPECT_EQ(CameraPath.end.z, 10.5f);
-}
-
-TEST(CameraDirection, AnUnarmedAxisStepsInTheCurrentDirection)
-{
-    PrepareSearch(+1, true);
-    SceneRandom = SeedForDraws({{2, 0}, {2, 1}}); // x is not armed: no turn
-    StepCamera();
-    EXPECT_EQ(CameraPath.direction, 1);
-    EXPECT_TRUE(CameraPath.zTurnArmed);
-    EXPECT_EQ(CameraPath.end.x, 16.5f);
-    EXPECT_EQ(CameraPath.end.z, 13.5f);
+    struct Case {
+        signed char direction;
+        bool zArmed;
+        int e, axis; // the attempt's draws: fresh sign, 1 for an x step
+        signed char wantDirection;
+        bool wantX, wantZ;
+        float wantEndX, wantEndZ;
+    } cases[] = {
+        {+1, true, 0, 0, -1, true, false, 13.5f, 10.5f},  // a changed sign arms x
+        {+1, true, 1, 0, +1, false, false, 13.5f, 16.5f}, // the same sign arms nothing
+        {-1, false, 1, 0, -1, false, false, 13.5f, 10.5f}, // unarmed: the drawn 1 gives way to -1
+        {+1, true, 0, 1, +1, false, true, 16.5f, 13.5f},  // x not armed: no turn, z stays armed
+    };
+    for (const Case &c : cases) {
+        PrepareSearch(c.direction, c.zArmed);
+        SceneRandom = SeedForDraws({{2, c.e}, {2, c.axis}});
+        StepCamera();
+        EXPECT_EQ(CameraPath.direction, c.wantDirection) << "case e=" << c.e << " axis=" << c.axis;
+        EXPECT_EQ((bool)CameraPath.xTurnArmed, c.wantX);
+        EXPECT_EQ((bool)CameraPath.zTurnArmed, c.wantZ);
+        EXPECT_EQ(CameraPath.end.x, c.wantEndX);
+        EXPECT_EQ(CameraPath.end.z, c.wantEndZ);
+    }
 }
 
 TEST(CameraControl, StraightSegmentsContinueThroughTheJoint)
