@@ -2,10 +2,9 @@
 #pragma once
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
-#include <string>
-#include <utility>
-#include <vector>
+#include <set>
 
 #include "scene_fixture.h"
 #include "tests/support/glrecord.h"
@@ -18,75 +17,77 @@ inline void ResetDrawing(BYTE pulses = 15, BYTE reflections = 1, BYTE showfps = 
 {
     ResetScene(10, pulses);
     ApplySettings(10, pulses, reflections, showfps);
-    for (int slot = 0; slot < 4; slot++)
-        TextureSlots[slot] = SlotNames[slot];
+    std::copy(SlotNames, SlotNames + 4, TextureSlots);
     ResetRecorder();
 }
 
-// "name(a, b, ...)"; addresses of the caller's own buffers, which vary from run to run, show as "&".
-inline std::string Text(const std::string &name, const std::vector<double> &args = {})
+// The numbers, whole or to six figures, joined by sep; addresses vary from run to run, so show as "&".
+inline std::string Join(const std::vector<double> &numbers, const char *sep)
 {
-    std::string text = name + "(";
-    for (size_t i = 0; i < args.size(); i++) {
+    std::string text;
+    for (size_t i = 0; i < numbers.size(); i++) {
         char number[32];
-        std::snprintf(number, sizeof number, "%.6g", args[i]);
-        text += (i ? ", " : "") + (args[i] >= 4294967296.0 ? std::string("&") : std::string(number));
+        std::snprintf(number, sizeof number, numbers[i] == (long long)numbers[i] ? "%.0f" : "%.6g", numbers[i]);
+        text += (i ? sep : "") + std::string(numbers[i] >= 4294967296.0 ? "&" : number);
     }
-    return text + ")";
+    return text;
 }
 
-inline std::string Text(const RecordedCall &call) { return Text(call.name, call.args); }
+// "name(a, b, ...)", then any text the call points at.
+inline std::string Text(const RecordedCall &call)
+{
+    bool text = !call.data.empty()
+                && std::all_of(call.data.begin(), call.data.end(), [](unsigned char c) { return std::isprint(c); });
+    return call.name + "(" + Join(call.args, ", ") + (text ? ", \"" + call.data + "\"" : "") + ")";
+}
 
-// The calls as text, each complete run of a block's calls shown as the block's name alone.
+// The calls as text, each complete run of a block's calls shown as "[name]".
 using Block = std::pair<std::string, std::vector<RecordedCall>>;
 
 inline std::vector<std::string> Outline(const std::vector<RecordedCall> &calls, const std::vector<Block> &blocks = {})
 {
     std::vector<std::string> outline;
-    for (size_t i = 0; i < calls.size();) {
-        const Block *found = nullptr;
-        for (const Block &block : blocks)
-            if (!found && !block.second.empty() && i + block.second.size() <= calls.size()
-                && std::equal(block.second.begin(), block.second.end(), calls.begin() + i))
-                found = &block;
-        outline.push_back(found ? "[" + found->first + "]" : Text(calls[i]));
-        i += found ? found->second.size() : 1;
+    for (auto at = calls.begin(); at != calls.end();) {
+        auto block = std::find_if(blocks.begin(), blocks.end(), [&](const Block &b) {
+            const std::vector<RecordedCall> &run = b.second;
+            return !run.empty() && std::mismatch(run.begin(), run.end(), at, calls.end()).first == run.end();
+        });
+        outline.push_back(block != blocks.end() ? "[" + block->first + "]" : Text(*at));
+        at += block != blocks.end() ? block->second.size() : 1;
     }
     return outline;
 }
 
 // The calls that one drawing routine makes, on its own.
-template <class F> std::vector<RecordedCall> CallsOf(F draw)
-{
-    ResetRecorder();
-    draw();
-    return Recorder().calls;
-}
+template <class F> std::vector<RecordedCall> CallsOf(F draw) { return ResetRecorder(), draw(), Recorder().calls; }
 
-// One glBegin..glEnd batch: the texture bound when it began and its corners.
-struct Corner {
-    float s, t, x, y, z;
-};
-struct Batch {
-    GLuint texture;
-    std::vector<Corner> corners;
+// What a run of calls leaves behind: the capabilities enabled, the latest arguments of each call,
+// the batches drawn ("texture: s t x y z, ..." from glBegin to glEnd) and the calls real GL would refuse.
+struct Replay {
+    std::set<double> enabled;
+    std::map<std::string, std::vector<double>> last;
+    std::vector<std::string> batches;
+    bool open = false;
+    int misuse = 0; // nested glBegin, glEnd without one, anything but vertex data inside a batch
 };
 
-inline std::vector<Batch> Batches(const std::vector<RecordedCall> &calls)
+inline Replay Replayed(const std::vector<RecordedCall> &calls)
 {
-    std::vector<Batch> batches;
-    GLuint bound = 0;
-    float s = 0, t = 0;
-    for (const RecordedCall &call : calls) {
-        const std::vector<double> &a = call.args;
-        if (call.name == "glBindTexture")
-            bound = (GLuint)a[1];
-        else if (call.name == "glBegin")
-            batches.push_back({bound, {}});
-        else if (call.name == "glTexCoord2f")
-            s = (float)a[0], t = (float)a[1];
-        else if (call.name == "glVertex3f")
-            batches.back().corners.push_back({s, t, (float)a[0], (float)a[1], (float)a[2]});
+    static const std::set<std::string> inBatch = {"glColor3f", "glColor4f", "glTexCoord2f", "glVertex3f", "glEnd"};
+    Replay r;
+    for (const auto &[n, a, data] : calls) {
+        r.misuse += (r.open && n.starts_with("gl") && !inBatch.count(n)) + (!r.open && n == "glEnd");
+        r.last[n] = a;
+        r.open = n == "glBegin" || (r.open && n != "glEnd");
+        if (n == "glEnable")
+            r.enabled.insert(a[0]);
+        if (n == "glDisable")
+            r.enabled.erase(a[0]);
+        if (n == "glBegin")
+            r.batches.push_back(Join({r.last["glBindTexture"].at(1)}, "") + ":");
+        if (n == "glVertex3f")
+            r.batches.back() += (r.batches.back().ends_with(":") ? " " : ", ") + Join(r.last["glTexCoord2f"], " ")
+                                + " " + Join(a, " ");
     }
-    return batches;
+    return r;
 }
