@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <complex>
 #include <cstring>
 #include <vector>
 
@@ -11,85 +12,40 @@
 #include "settings/settings.h"
 #include "tools/headless_scene.h"
 
-namespace {
-
 const int Width = 200, Height = 150;
-const int Rounding = 2;
+const int Rounding = 2; // the last bits that Mesa's blending may round either way
+const int Middle = Height / 2 * Width + Width / 2; // the pixel at the picture's centre
 
 struct Pixel {
-    int r, g, b;
+    unsigned char r, g, b;
 };
+static_assert(sizeof(Pixel) == 3, "read back as packed bytes");
+using Picture = std::vector<Pixel>; // rows from the top
 
-struct Picture {
-    std::vector<unsigned char> rgb = std::vector<unsigned char>(Width * Height * 3);
+// True where some channel of a is darker than in b beyond rounding.
+static bool Darker(Pixel a, Pixel b) { return a.r < b.r - Rounding || a.g < b.g - Rounding || a.b < b.b - Rounding; }
+static bool Changed(Pixel a, Pixel b) { return Darker(a, b) || Darker(b, a); }
 
-    Pixel At(int x, int y) const
-    {
-        const unsigned char *p = &rgb[(y * Width + x) * 3];
-        return {p[0], p[1], p[2]};
-    }
-    // Equal but for the last bits that Mesa's blending may round either way.
-    bool SameAt(const Picture &other, int x, int y) const
-    {
-        Pixel a = At(x, y), b = other.At(x, y);
-        return std::abs(a.r - b.r) <= Rounding && std::abs(a.g - b.g) <= Rounding && std::abs(a.b - b.b) <= Rounding;
-    }
-};
-
-// Where a shape lies and which way it stretches, in pixels from the picture's centre, y up.
-struct Shape {
-    int pixels = 0;
-    double x = 0, y = 0; // centroid
-    double axis = 0;     // principal axis, degrees counter-clockwise from +x
-};
-
-// The lit pixels of a picture as one shape.
-Shape ShapeOf(const Picture &picture)
-{
-    Shape shape;
-    double xx = 0, yy = 0, xy = 0;
-    for (int py = 0; py < Height; py++)
-        for (int px = 0; px < Width; px++) {
-            Pixel p = picture.At(px, py);
-            if (p.r + p.g + p.b == 0)
-                continue;
-            double x = px + 0.5 - Width / 2.0, y = Height / 2.0 - py - 0.5;
-            shape.pixels++;
-            shape.x += x;
-            shape.y += y;
-            xx += x * x;
-            yy += y * y;
-            xy += x * y;
-        }
-    if (!shape.pixels)
-        return shape;
-    shape.x /= shape.pixels;
-    shape.y /= shape.pixels;
-    xx = xx / shape.pixels - shape.x * shape.x;
-    yy = yy / shape.pixels - shape.y * shape.y;
-    xy = xy / shape.pixels - shape.x * shape.y;
-    shape.axis = 0.5 * std::atan2(2 * xy, xx - yy) * 180 / M_PI;
-    return shape;
-}
-
-// Angle from a to b, degrees counter-clockwise, in -180..180.
-double Turn(double a, double b) { return std::remainder(b - a, 360); }
-
-// Direction of the shape's centroid from the picture's centre, degrees counter-clockwise from +x.
-double Bearing(const Shape &shape) { return std::atan2(shape.y, shape.x) * 180 / M_PI; }
-
-// How many pixel positions pass the test.
-template <class Test> int CountPixels(Test test)
+// How many pixels pass the test, each given by its index in a picture.
+template <class Test> static int CountPixels(Test test)
 {
     int count = 0;
-    for (int y = 0; y < Height; y++)
-        for (int x = 0; x < Width; x++)
-            count += test(x, y);
+    for (int i = 0; i < Width * Height; i++)
+        count += test(i);
     return count;
 }
 
-// True where some channel of a is darker than in b beyond rounding.
-bool Darker(Pixel a, Pixel b) { return a.r < b.r - Rounding || a.g < b.g - Rounding || a.b < b.b - Rounding; }
+// The lit pixels of a picture: how many, and their centroid from the picture's centre, y up.
+static std::pair<int, std::complex<double>> ShapeOf(const Picture &picture)
+{
+    std::complex<double> sum;
+    int lit = CountPixels([&](int i) {
+        bool on = picture[i].r + picture[i].g + picture[i].b > 0;
+        sum += on ? std::complex<double>(i % Width + 0.5 - Width / 2.0, Height / 2.0 - i / Width - 0.5) : 0.0;
+        return on;
+    });
+    return {lit, sum / (double)lit};
+}
 
 class ScenePicture : public testing::Test {
 protected:
@@ -106,112 +62,78 @@ protected:
     void SetUp() override
     {
         ASSERT_NE(nullptr, Window) << "no off-screen OpenGL context";
-        SaverSettings.reflections = 1;
         SaverSettings.showfps = 0;
         std::memset(TowerGlow, 0, sizeof TowerGlow);
         LoadTextures(); // the real pictures again, whatever the last test painted
     }
 
-    static void Look(PathPoint eye, PathPoint at, float roll = 0)
+    static void Look(PathPoint eye, PathPoint at, float roll = 0) { CameraPose = {eye, at, roll, 0, 0}; }
+
+    // Replaces a slot's picture by one flat grey.
+    static void Paint(int slot, GLubyte grey)
     {
-        CameraPose.eye = eye;
-        CameraPose.lookAt = at;
-        CameraPose.roll = roll;
+        const GLubyte texel[3] = {grey, grey, grey};
+        glBindTexture(GL_TEXTURE_2D, TextureSlots[slot]);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST); // the uploaded mipmaps no longer count
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, texel);
     }
 
-    // Replaces a slot's picture by one flat colour.
-    static void Paint(int slot, GLubyte r, GLubyte g, GLubyte b)
+    static Picture Render(BYTE reflections = 1)
     {
-        const GLubyte texel[3] = {r, g, b};
-        glGenTextures(1, &TextureSlots[slot]);
-        glBindTexture(GL_TEXTURE_2D, TextureSlots[slot]);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, texel);
+        Picture picture(Width * Height);
+        SaverSettings.reflections = reflections;
+        RenderFrame();
+        ReadHeadlessPixels(Window, &picture[0].r);
+        return picture;
     }
 
     // Only the floor, in flat white: its coverage on the screen.
     static Picture FloorMask()
     {
-        Paint(0, 0, 0, 0);
-        Paint(1, 0, 0, 0);
-        Paint(2, 255, 255, 255);
-        BYTE reflections = SaverSettings.reflections;
-        SaverSettings.reflections = 0;
-        Picture mask = Render();
-        SaverSettings.reflections = reflections;
+        Paint(0, 0), Paint(1, 0), Paint(2, 255);
+        Picture mask = Render(0);
         LoadTextures();
         return mask;
     }
-
-    static Picture Render()
-    {
-        Picture picture;
-        RenderFrame();
-        ReadHeadlessPixels(Window, picture.rgb.data());
-        return picture;
-    }
 };
 
-// High above the city, more than the fog's 20 units from every tower: the
-// towers themselves fade to black, their mirror images do not.
-const PathPoint HighEye = {13.5f, -2, 25}, HighLookAt = {13.5f, 13.5f, -1.34f};
-
-// Low, just off the floor's edge: the unclipped mirror images of the near
-// towers would reach below the floor's edge on the screen.
-const PathPoint EdgeEye = {13.5f, -4, 1}, EdgeLookAt = {13.5f, 13.5f, -1.34f};
-
-TEST_F(ScenePicture, ReflectionsOffLeaveNoMirroredLight)
+TEST_F(ScenePicture, MirroredLightOnlyWithReflectionsOnAndOnlyOnTheFloor)
 {
-    Look(HighEye, HighLookAt);
-    SaverSettings.reflections = 0;
-    Picture off = Render();
-    Paint(0, 0, 0, 0);
-    Paint(1, 0, 0, 0);
-    Picture dark = Render(); // the same frame with nothing left to mirror
-    EXPECT_EQ(0, CountPixels([&](int x, int y) { return !off.SameAt(dark, x, y); }));
+    // High above the city, more than the fog's 20 units from every tower: the
+    // towers themselves fade to black, their mirror images do not.
+    Look({13.5f, -2, 25}, {13.5f, 13.5f, -1.34f});
+    Picture off = Render(0), on = Render(1);
+    EXPECT_GT(CountPixels([&](int i) { return Changed(on[i], off[i]); }), 200) << "this view shows the mirror";
+    Paint(0, 0), Paint(1, 0);
+    Picture dark = Render(0); // the same frame with nothing left to mirror
+    EXPECT_EQ(0, CountPixels([&](int i) { return Changed(off[i], dark[i]); })) << "no mirror when it is off";
 
-    LoadTextures();
-    SaverSettings.reflections = 1;
-    Picture on = Render();
-    EXPECT_GT(CountPixels([&](int x, int y) { return !on.SameAt(off, x, y); }), 200)
-        << "this view shows the mirror when it is on";
-}
-
-TEST_F(ScenePicture, MirroredLightFallsOnlyOnTheFloor)
-{
-    Look(EdgeEye, EdgeLookAt);
-    Picture floor = FloorMask();
-    Picture on = Render();
-    SaverSettings.reflections = 0;
-    Picture off = Render();
-    auto mirrored = [&](int x, int y) { return !on.SameAt(off, x, y); };
-    EXPECT_EQ(0, CountPixels([&](int x, int y) { return floor.At(x, y).r == 0 && mirrored(x, y); }));
-    EXPECT_GT(CountPixels([&](int x, int y) { return floor.At(x, y).r > 0 && mirrored(x, y); }), 500);
-    EXPECT_EQ(0, CountPixels([&](int x, int y) { return Darker(on.At(x, y), off.At(x, y)); }))
-        << "the mirror only adds light under the floor";
+    // Low, just off the floor's edge: the unclipped mirror images of the near
+    // towers would reach below the floor's edge on the screen.
+    Look({13.5f, -4, 1}, {13.5f, 13.5f, -1.34f});
+    Picture floor = FloorMask(), lowOn = Render(1), lowOff = Render(0);
+    EXPECT_EQ(0, CountPixels([&](int i) { return floor[i].r == 0 && Changed(lowOn[i], lowOff[i]); }));
+    EXPECT_GT(CountPixels([&](int i) { return floor[i].r > 0 && Changed(lowOn[i], lowOff[i]); }), 500);
+    EXPECT_EQ(0, CountPixels([&](int i) { return Darker(lowOn[i], lowOff[i]); })) << "the mirror only adds light";
 }
 
 TEST_F(ScenePicture, FlaringTowerTurnsRed)
 {
-    const int tower = 44; // row 4, column 4: centred on x = z = 12
-    Look({10.5f, 9, 0}, {12, 12, 0});
+    Look({10.5f, 9, 0}, {12, 12, 0}); // facing tower 44, row 4, column 4: centred on x = z = 12
     Picture plain = Render();
-    TowerGlow[tower] = 188; // flaring, at the top of its glow
+    TowerGlow[44] = 188; // flaring, at the top of its glow
     Picture flare = Render();
     long greenBlueBefore = 0, greenBlueAfter = 0; // over the pixels that changed
-    int changed = CountPixels([&](int x, int y) {
-        if (plain.SameAt(flare, x, y))
-            return false;
-        greenBlueBefore += plain.At(x, y).g + plain.At(x, y).b;
-        greenBlueAfter += flare.At(x, y).g + flare.At(x, y).b;
-        return true;
+    int changed = CountPixels([&](int i) {
+        bool change = Changed(plain[i], flare[i]);
+        greenBlueBefore += change * (plain[i].g + plain[i].b), greenBlueAfter += change * (flare[i].g + flare[i].b);
+        return change;
     });
-    EXPECT_FALSE(plain.SameAt(flare, Width / 2, Height / 2)) << "the tower in the middle of the view";
+    EXPECT_TRUE(Changed(plain[Middle], flare[Middle])) << "the tower in the middle of the view";
     EXPECT_GT(changed, 300);
-    EXPECT_EQ(0, CountPixels([&](int x, int y) { return std::abs(flare.At(x, y).r - plain.At(x, y).r) > Rounding; }))
-        << "red stays as it was";
-    EXPECT_EQ(0, CountPixels([&](int x, int y) { return Darker(plain.At(x, y), flare.At(x, y)); }))
-        << "nothing gains light";
+    EXPECT_EQ(0, CountPixels([&](int i) {
+        return std::abs(flare[i].r - plain[i].r) > Rounding || Darker(plain[i], flare[i]);
+    })) << "red stays and nothing gains light";
     EXPECT_LT(greenBlueAfter, greenBlueBefore * 3 / 4) << "green and blue fall";
 }
 
@@ -220,35 +142,28 @@ TEST_F(ScenePicture, RollTurnsThePictureCounterClockwise)
     // High above the city, with the whole floor well inside the picture and off its centre.
     const PathPoint eye = {13.5f, -15, 14}, at = {25, 20, -1.34f};
     Look(eye, at, 0);
-    Shape upright = ShapeOf(FloorMask());
+    auto [upright, uprightCentre] = ShapeOf(FloorMask());
     Look(eye, at, 30);
-    Shape rolled = ShapeOf(FloorMask());
-    ASSERT_GT(upright.pixels, 1000);
-    EXPECT_NEAR(upright.pixels, rolled.pixels, upright.pixels / 50) << "the whole floor stays in view";
-    EXPECT_NEAR(std::hypot(upright.x, upright.y), std::hypot(rolled.x, rolled.y), 1.5) << "turned about the centre";
-    EXPECT_NEAR(30, Turn(Bearing(upright), Bearing(rolled)), 2);
-    EXPECT_NEAR(30, Turn(upright.axis, rolled.axis), 2);
+    auto [rolled, rolledCentre] = ShapeOf(FloorMask());
+    ASSERT_GT(upright, 1000);
+    EXPECT_NEAR(upright, rolled, upright / 50) << "the whole floor stays in view";
+    EXPECT_NEAR(std::abs(uprightCentre), std::abs(rolledCentre), 1.5) << "turned about the centre";
+    EXPECT_NEAR(30, std::arg(rolledCentre / uprightCentre) * 180 / M_PI, 2);
 }
 
-TEST_F(ScenePicture, FrameRateTextIsDimNavy)
+TEST_F(ScenePicture, FrameRateTextIsDimNavyInTheTopLeft)
 {
     Look({1.5f, -3, 0}, {1.5f, 10, 0.5f}); // along a street, with black sky at the top
     ShownFps = 57;
     Picture plain = Render();
     SaverSettings.showfps = 1;
     Picture text = Render();
-    auto inBox = [](int x, int y) { return x < Width / 2 && y < Height / 6; };
-    auto glyph = [&](int x, int y) { return !plain.SameAt(text, x, y); };
-    auto navy = [&](int x, int y) {
-        Pixel a = plain.At(x, y), b = text.At(x, y);
-        int dr = b.r - a.r, dg = b.g - a.g, db = b.b - a.b;
-        return std::abs(dr) <= Rounding && dg >= 0 && db > dg && db <= 60;
-    };
-    EXPECT_EQ(0, CountPixels([&](int x, int y) { return !inBox(x, y) && glyph(x, y); }))
+    auto glyph = [&](int i) { return Changed(plain[i], text[i]); };
+    EXPECT_EQ(0, CountPixels([&](int i) { return glyph(i) && (i % Width >= Width / 2 || i / Width >= Height / 6); }))
         << "the text keeps to the top-left corner";
     EXPECT_GT(CountPixels(glyph), 30);
-    EXPECT_EQ(0, CountPixels([&](int x, int y) { return glyph(x, y) && !navy(x, y); }))
-        << "each glyph pixel adds only a little dark blue";
+    EXPECT_EQ(0, CountPixels([&](int i) {
+        int dr = text[i].r - plain[i].r, dg = text[i].g - plain[i].g, db = text[i].b - plain[i].b;
+        return glyph(i) && !(std::abs(dr) <= Rounding && dg >= 0 && db > dg && db <= 60);
+    })) << "each glyph pixel adds only a little dark blue";
 }
-
-} // namespace
