@@ -1,5 +1,5 @@
-// Tests: a window of another program. Makes a top-level window of the class
-// and title given, prints its id, and runs until the window is closed.
+// Tests: another program's window, 200x100 at 0, 0, of the class and title
+// given. Prints its id and runs until the window is closed.
 #include <windows.h>
 
 #include <cstdio>
@@ -15,14 +15,11 @@ int main(int argc, char **argv)
 {
     if (argc != 3)
         return 2;
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = HelperProc;
-    windowClass.lpszClassName = argv[1];
+    WNDCLASSA windowClass = {0, HelperProc, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, argv[1]};
     RegisterClassA(&windowClass);
     HWND window = CreateWindowExA(0, argv[1], argv[2], WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
     IsWindow(GetDesktopWindow()); // a round trip: the server has the window and its names before anyone is told
-    std::printf("%lu\n", (unsigned long)(UINT_PTR)window);
-    std::fflush(stdout);
+    dprintf(1, "%lu\n", (unsigned long)(UINT_PTR)window); // unbuffered: the reader waits for it
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0))
         DispatchMessageA(&message);
