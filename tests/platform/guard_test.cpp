@@ -24,93 +24,51 @@ static void WriteNowhere(void *) { *Nowhere = 1; }
 static void DivideByZero(void *result) { *(int *)result = 7 / Zero; }
 static void ReturnQuietly(void *ran) { *(bool *)ran = true; }
 
-// ---- what the filters saw
-struct Seen {
-    int calls;
-    DWORD code;
-    UINT_PTR kind, address;
-};
-static Seen Outer, Inner;
+// ---- what the filters saw, and what they say
+static struct Seen { int calls; DWORD code; UINT_PTR kind, address; } Outer, Inner;
 
-static void Note(Seen &seen, const EXCEPTION_POINTERS *pointers)
+template <Seen &seen, LONG verdict> static LONG WINAPI Filter(EXCEPTION_POINTERS *pointers)
 {
-    seen.calls++;
-    seen.code = pointers->ExceptionRecord->ExceptionCode;
-    seen.kind = pointers->ExceptionRecord->ExceptionInformation[0];
-    seen.address = pointers->ExceptionRecord->ExceptionInformation[1];
-}
-
-static LONG WINAPI OuterHandles(EXCEPTION_POINTERS *pointers)
-{
-    Note(Outer, pointers);
-    return EXCEPTION_EXECUTE_HANDLER;
-}
-static LONG WINAPI InnerHandles(EXCEPTION_POINTERS *pointers)
-{
-    Note(Inner, pointers);
-    return EXCEPTION_EXECUTE_HANDLER;
-}
-static LONG WINAPI InnerDeclines(EXCEPTION_POINTERS *pointers)
-{
-    Note(Inner, pointers);
-    return EXCEPTION_CONTINUE_SEARCH;
+    const EXCEPTION_RECORD *record = pointers->ExceptionRecord;
+    seen = {seen.calls + 1, record->ExceptionCode, record->ExceptionInformation[0], record->ExceptionInformation[1]};
+    return verdict;
 }
 
 // A body that guards a faulting call of its own, as a driver might.
-static void GuardOwnFault(void *filter)
-{
-    RunGuarded(WriteNowhere, nullptr, (LPTOP_LEVEL_EXCEPTION_FILTER)filter);
-}
+static void GuardOwnFault(void *filter) { RunGuarded(WriteNowhere, nullptr, (LPTOP_LEVEL_EXCEPTION_FILTER)filter); }
 
 // The host's pattern: the mode under the guard, the platform's verdict, -1 when it says handle.
 static int RunFaultingMode()
 {
     int result = 0;
-    if (!RunGuarded(WriteNowhere, &result, UnhandledExceptionFilter))
-        result = -1;
-    return result;
+    return RunGuarded(WriteNowhere, &result, UnhandledExceptionFilter) ? result : -1;
 }
 
 int main()
 {
+    const LPTOP_LEVEL_EXCEPTION_FILTER outerHandles = Filter<Outer, EXCEPTION_EXECUTE_HANDLER>;
     bool ran = false;
-    Outer = {};
-    CHECK(RunGuarded(ReturnQuietly, &ran, OuterHandles));
-    CHECK(ran);
-    CHECK(Outer.calls == 0);
+    CHECK(RunGuarded(ReturnQuietly, &ran, outerHandles) && ran && Outer.calls == 0);
 
     // A write through a null pointer abandons the body with the record Windows raises.
-    Outer = {};
-    CHECK(!RunGuarded(WriteNowhere, nullptr, OuterHandles));
-    CHECK(Outer.calls == 1);
-    CHECK(Outer.code == EXCEPTION_ACCESS_VIOLATION);
-    CHECK(Outer.kind == EXCEPTION_WRITE_FAULT);
-    CHECK(Outer.address == 0);
-
-    Outer = {};
+    CHECK(!RunGuarded(WriteNowhere, nullptr, outerHandles));
+    CHECK(Outer.calls == 1 && Outer.code == EXCEPTION_ACCESS_VIOLATION);
+    CHECK(Outer.kind == EXCEPTION_WRITE_FAULT && Outer.address == 0);
     int quotient = 0;
-    CHECK(!RunGuarded(DivideByZero, &quotient, OuterHandles));
-    CHECK(Outer.code == EXCEPTION_INT_DIVIDE_BY_ZERO);
+    CHECK(!RunGuarded(DivideByZero, &quotient, outerHandles) && Outer.code == EXCEPTION_INT_DIVIDE_BY_ZERO);
 
-    // A fault handled inside the body never reaches the outer guard.
-    Outer = Inner = {};
-    CHECK(RunGuarded(GuardOwnFault, (void *)InnerHandles, OuterHandles));
-    CHECK(Inner.calls == 1);
-    CHECK(Outer.calls == 0);
-
-    // One the inner guard declines goes on outward.
-    Outer = Inner = {};
-    CHECK(!RunGuarded(GuardOwnFault, (void *)InnerDeclines, OuterHandles));
-    CHECK(Inner.calls == 1);
-    CHECK(Outer.calls == 1);
+    // A fault handled inside the body never reaches the outer guard; one the inner guard declines goes on outward.
+    Outer = {};
+    CHECK(RunGuarded(GuardOwnFault, (void *)Filter<Inner, EXCEPTION_EXECUTE_HANDLER>, outerHandles));
+    CHECK(Inner.calls == 1 && Outer.calls == 0);
+    CHECK(!RunGuarded(GuardOwnFault, (void *)Filter<Inner, EXCEPTION_CONTINUE_SEARCH>, outerHandles));
+    CHECK(Inner.calls == 2 && Outer.calls == 1);
 
     // The platform's own verdict on a fault nothing handles ends the mode with -1.
     CHECK(RunFaultingMode() == -1);
 
     // Guards leave nothing behind: the same faults are taken again.
-    Outer = {};
-    CHECK(!RunGuarded(WriteNowhere, nullptr, OuterHandles));
-    CHECK(Outer.calls == 1);
+    CHECK(!RunGuarded(WriteNowhere, nullptr, outerHandles) && Outer.calls == 2);
 
     std::printf("%d passed, %d failed\n", Passed, Failed);
     return Failed ? 1 : 0;
