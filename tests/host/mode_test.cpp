@@ -3,177 +3,133 @@
 #include "fake_win32.h"
 #include "host/host.h"
 
-class Modes : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        ResetFake();
-        Fake.windows = {1234, 0x77};
-    }
-    // Runs a tail and tells which mode started: "screen", "preview", "settings", "password" or "none".
-    static std::string Run(const char *tail, int *result = nullptr)
-    {
-        std::string copy = tail;
-        int r = RunSaverMode((HINSTANCE)0x400000, copy.data());
-        if (result)
-            *result = r;
-        if (Fake.dialogOwner != (HWND)-1)
-            return "settings";
-        if (Fake.passwordOwner != (HWND)-1)
-            return "password";
-        if (Fake.createdTitle == "Preview")
-            return "preview";
-        if (Fake.createdTitle == "Screen Saver")
-            return "screen";
-        return "none";
-    }
+static HWND const Desktop = (HWND)0x1, Foreground = (HWND)0x77, Unset = (HWND)-1;
+
+// What a run started: the mode, the window it was given (parent or owner) and the result.
+struct Started {
+    std::string mode;
+    HWND window;
+    int result;
 };
 
-TEST_F(Modes, LettersChooseTheMode)
+static Started Observe(int result)
+{
+    if (Fake.dialogOwner != Unset)
+        return {"settings", Fake.dialogOwner, result};
+    if (Fake.passwordOwner != Unset)
+        return {"password", Fake.passwordOwner, result};
+    if (!Fake.createdTitle.empty())
+        return {Fake.createdTitle == "Preview" ? "preview" : "screen", Fake.createdParent, result};
+    return {"none", nullptr, result};
+}
+
+static Started RunTail(const char *tail, int platform = VER_PLATFORM_WIN32_NT)
+{
+    ResetFake();
+    Fake.windows = {1234, 0x77};
+    Fake.platformId = platform;
+    std::string copy = tail;
+    return Observe(RunSaverMode((HINSTANCE)0x400000, copy.data()));
+}
+
+TEST(Modes, TheFirstLetterChoosesTheModeAndTheNumberItsWindow)
 {
     struct Case {
         const char *tail;
         std::string mode;
+        HWND window;
         int result;
     } cases[] = {
-        {"", "settings", 1},         {"  -/ /-", "settings", 1}, {"/s", "screen", 0},
-        {"-S", "screen", 0},         {"s", "screen", 0},         {"  /s anything", "screen", 0},
-        {"/p 1234", "preview", 0},   {"/l 1234", "preview", 0},  {"/P1234", "preview", 0},
-        {"/p:1234", "none", -1},     {"/p 99", "none", -1},      {"/p", "none", -1},
-        {"/c:1234", "settings", 1},  {"/c", "settings", 1},      {"\t/s", "none", -1},
-        {"/x", "none", -1},          {"/a 1234", "none", -1},    {"/\xe9", "none", -1},
+        {"", "settings", nullptr, 1},          {"  -/ /-", "settings", nullptr, 1},
+        {"/s", "screen", nullptr, 0},          {"-S", "screen", nullptr, 0},
+        {"s", "screen", nullptr, 0},           {"  /s anything", "screen", nullptr, 0},
+        {"/p 1234", "preview", (HWND)1234, 0}, {"/l 1234", "preview", (HWND)1234, 0},
+        {"/P1234", "preview", (HWND)1234, 0},  {"/p 4294968530", "preview", (HWND)1234, 0}, // wraps at 2^32
+        {"/p:1234", "none", nullptr, -1},      {"/p 99", "none", nullptr, -1},
+        {"/p", "none", nullptr, -1},           {"/c:1234", "settings", (HWND)1234, 1},
+        {"/c 1234", "settings", Foreground, 1}, // no spaces before a settings number
+        {"/c", "settings", Foreground, 1},     {"/c:99", "settings", Foreground, 1},
+        {"\t/s", "none", nullptr, -1},         {"/x", "none", nullptr, -1},
+        {"/a 1234", "none", nullptr, -1},      {"/\xe9", "none", nullptr, -1},
+        {"-window-id 0x4d2", "preview", (HWND)1234, 0}, {"-window-id 1234", "preview", (HWND)1234, 0},
+        {"-root", "preview", Desktop, 0},      {"-window-id 0x99", "none", nullptr, -1},
+        {"-window-id", "none", nullptr, -1},   {"-window-id 12x", "none", nullptr, -1},
+        {"-rooted", "none", nullptr, -1},
     };
     for (const Case &c : cases) {
-        SetUp();
-        int result = 99;
-        EXPECT_EQ(Run(c.tail, &result), c.mode) << '"' << c.tail << '"';
-        EXPECT_EQ(result, c.result) << '"' << c.tail << '"';
+        Started started = RunTail(c.tail);
+        EXPECT_EQ(started.mode, c.mode) << '"' << c.tail << '"';
+        EXPECT_EQ(started.window, c.window) << '"' << c.tail << '"';
+        EXPECT_EQ(started.result, c.result) << '"' << c.tail << '"';
     }
-}
-
-TEST_F(Modes, WindowNumbersNameTheParentOrOwner)
-{
-    Run("/p 1234");
-    EXPECT_EQ(Fake.createdParent, (HWND)1234);
+    RunTail("/p 1234");
     EXPECT_EQ(Fake.createdStyle, (DWORD)(WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN));
-
-    SetUp();
-    Run("/c:1234");
-    EXPECT_EQ(Fake.dialogOwner, (HWND)1234);
-    for (const char *tail : {"/c 1234", "/c", "/c:99"}) { // spaces before the number are not skipped
-        SetUp();
-        Run(tail);
-        EXPECT_EQ(Fake.dialogOwner, (HWND)0x77) << tail;
-    }
-    SetUp();
-    Run("");
-    EXPECT_EQ(Fake.dialogOwner, nullptr);
 }
 
-TEST_F(Modes, WindowNumbersWrapAt32Bits)
+TEST(Modes, WindowNumbersStopAtTheFirstNonDigit)
 {
     EXPECT_EQ(ParseWindowNumber("4294967295"), 4294967295u);
-    EXPECT_EQ(ParseWindowNumber("4294968530"), 1234u); // 2^32 + 1234
     EXPECT_EQ(ParseWindowNumber("12:34"), 12u);
     EXPECT_EQ(ParseWindowNumber("-5"), 0u);
     EXPECT_EQ(ParseWindowNumber("7\xb9"), 7u);
-    Run("/p 4294968530");
-    EXPECT_EQ(Fake.createdParent, (HWND)1234);
 }
 
-TEST_F(Modes, PasswordChangeOnlyOnTheWin9xFamily)
+TEST(Modes, PasswordChangeOnlyOnTheWin9xFamily)
 {
-    int result;
-    Fake.platformId = VER_PLATFORM_WIN32_WINDOWS;
-    EXPECT_EQ(Run("/a 1234", &result), "password");
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(Fake.passwordOwner, (HWND)1234);
+    Started started = RunTail("/a 1234", VER_PLATFORM_WIN32_WINDOWS);
+    EXPECT_EQ(started.mode, "password");
+    EXPECT_EQ(started.window, (HWND)1234);
+    EXPECT_EQ(started.result, 0);
     EXPECT_EQ(Fake.calls.back(), "free"); // MPR.DLL released after use
-
-    SetUp();
-    Fake.platformId = VER_PLATFORM_WIN32_WINDOWS;
-    Run("/a", &result);
-    EXPECT_EQ(Fake.passwordOwner, (HWND)0x77);
+    EXPECT_EQ(RunTail("/a", VER_PLATFORM_WIN32_WINDOWS).window, Foreground);
 }
 
-TEST_F(Modes, XScreenSaverOptionsDrawIntoTheGivenWindow)
-{
-    Fake.windows.insert(0x2a00007);
-    Run("-window-id 0x2a00007");
-    EXPECT_EQ(Fake.createdParent, (HWND)0x2a00007);
-    SetUp();
-    Fake.windows.insert(0x2a00007);
-    Run("-window-id 44040199");
-    EXPECT_EQ(Fake.createdParent, (HWND)0x2a00007);
-    SetUp();
-    Fake.windows.insert(1);
-    Run("-root");
-    EXPECT_EQ(Fake.createdTitle, "Preview");
-    for (const char *tail : {"-window-id 0x99", "-window-id", "-window-id 12x", "-rooted"}) {
-        SetUp();
-        int result;
-        EXPECT_EQ(Run(tail, &result), "none") << tail;
-        EXPECT_EQ(result, -1) << tail;
-    }
-}
-
-TEST_F(Modes, StartupSkipsTheProgramName)
+TEST(Modes, StartupSkipsTheProgramName)
 {
     struct Case {
         const char *line;
         std::string mode;
+        UINT exit;
     } cases[] = {
-        {"\"C:\\Program Files\\vantrel.scr\" /s", "screen"},
-        {"vantrel.scr /p 1234", "preview"},
-        {"vantrel.scr\t \t/s", "screen"},
-        {"\"unclosed quote /s", "settings"},
-        {"\xc3\xa9vantrel /s", "screen"},
-        {"vantrel.scr", "settings"},
+        {"\"C:\\Program Files\\vantrel.scr\" /s", "screen", 0}, {"vantrel.scr /p 1234", "preview", 0},
+        {"vantrel.scr\t \t/s", "screen", 0},                     {"\"unclosed quote /s", "settings", 1},
+        {"\xc3\xa9vantrel /s", "screen", 0},                     {"vantrel.scr", "settings", 1},
+        {"vantrel /x", "none", 0xFFFFFFFF},
     };
     for (const Case &c : cases) {
-        SetUp();
+        ResetFake();
+        Fake.windows = {1234};
         Fake.commandLine = c.line;
+        UINT exit = 99;
         try {
             SaverStartup();
-            ADD_FAILURE() << "returned";
-        } catch (const FakeExit &) {
+        } catch (const FakeExit &e) {
+            exit = e.code;
         }
-        std::string mode = Fake.dialogOwner != (HWND)-1 ? "settings"
-                           : Fake.createdTitle == "Preview" ? "preview"
-                           : Fake.createdTitle == "Screen Saver" ? "screen" : "none";
-        EXPECT_EQ(mode, c.mode) << c.line;
-    }
-    SetUp();
-    Fake.commandLine = "vantrel /x";
-    try {
-        SaverStartup();
-    } catch (const FakeExit &exit) {
-        EXPECT_EQ(exit.code, 0xFFFFFFFFu);
+        EXPECT_EQ(Observe(0).mode, c.mode) << c.line;
+        EXPECT_EQ(exit, c.exit) << c.line;
     }
 }
 
-TEST_F(Modes, ASecondFullScreenStartOnlyBringsTheFirstForward)
+TEST(Modes, ASecondFullScreenStartOnlyBringsTheFirstForward)
 {
+    ResetFake();
     Fake.runningSaver = (HWND)0x55;
-    Fake.windows.insert(0x55);
-    int result;
-    EXPECT_EQ(Run("/s", &result), "none");
-    EXPECT_EQ(result, 0);
+    Fake.windows = {0x55};
+    std::string tail = "/s";
+    EXPECT_EQ(RunSaverMode(nullptr, tail.data()), 0);
     EXPECT_EQ(Fake.calls, std::vector<std::string>{"foreground 85"});
 }
 
-TEST_F(Modes, FullScreenRecordsThePowerStatePreviewDoesNot)
+TEST(Modes, FullScreenRecordsThePowerStatePreviewDoesNot)
 {
-    Fake.powerStatus = 0;
-    Run("/s");
-    EXPECT_EQ(AcLineStatus, 0);
-    SetUp();
-    Fake.powerStatus = -1;
-    Run("/s");
-    EXPECT_EQ(AcLineStatus, 255);
-    SetUp();
-    Fake.powerStatus = 1;
-    Run("/p 1234");
-    EXPECT_EQ(AcLineStatus, 255);
+    for (auto [tail, power, want] : {std::tuple{"/s", 0, 0}, {"/s", -1, 255}, {"/p 1234", 1, 255}}) {
+        ResetFake();
+        Fake.windows = {1234};
+        Fake.powerStatus = power;
+        std::string copy = tail;
+        RunSaverMode(nullptr, copy.data());
+        EXPECT_EQ(AcLineStatus, want) << tail << " power " << power;
+    }
     EXPECT_EQ(PreviewMode, 1);
 }

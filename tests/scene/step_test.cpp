@@ -105,51 +105,31 @@ TEST(PulseMovement, NoOrNegativePulseCountsLeaveTheRestRunning)
     }
 }
 
-// Ticks on tower 7 alone, with the flare draw forced or refused as asked.
-static void TickWithFlare(bool toggle)
+TEST(TowerFlare, AToggleTurnsTheGlowAndItsFlickerCount)
 {
-    SceneRandom = toggle ? SeedForDraws({{51, 0}, {100, 7}}) : SeedForDraws({{51, 1}});
-    StepScene();
-}
-
-TEST(TowerFlare, EndingAtHalfGlowFadesToDarkIn22Ticks)
-{
-    ResetScene(10, 0);
-    TowerGlow[7] = 150; // flaring, level 22
-    TickWithFlare(true);
-    EXPECT_EQ(TowerGlow[7], 21);
-    EXPECT_LT(FlickerCounts[7], 4);
-    for (int tick = 2; tick <= 22; tick++)
-        TickWithFlare(false);
-    EXPECT_EQ(TowerGlow[7], 0);
-    TickWithFlare(false);
-    EXPECT_EQ(TowerGlow[7], 0);
-}
-
-TEST(TowerFlare, StartingAtLowGlowReachesFullIn50TicksAndHolds)
-{
-    ResetScene(10, 0);
-    TowerGlow[7] = 10;
-    TickWithFlare(true);
-    EXPECT_EQ(TowerGlow[7], 139);
-    EXPECT_GE(FlickerCounts[7], 9);
-    EXPECT_LE(FlickerCounts[7], 15);
-    for (int tick = 2; tick <= 50; tick++)
-        TickWithFlare(false);
-    EXPECT_EQ(TowerGlow[7], 188);
-    TickWithFlare(false);
-    EXPECT_EQ(TowerGlow[7], 188);
-}
-
-TEST(TowerFlare, FlickerCountsComeFromTheDrawAfterTheToggle)
-{
-    ResetScene(10, 0);
-    SceneRandom = SeedForDraws({{51, 0}, {100, 7}, {7, 6}}); // 9 + 6
-    StepScene();
-    EXPECT_EQ(FlickerCounts[7], 15);
-    SceneRandom = SeedForDraws({{51, 0}, {100, 7}, {4, 3}});
-    StepScene();
-    EXPECT_EQ(FlickerCounts[7], 3);
+    struct Case {
+        BYTE glow;             // before the toggle
+        BYTE afterToggle;      // after the toggle's own tick
+        int ticks;             // from the toggle until the glow settles
+        BYTE settled;
+        int drawN, draw, flicker; // the count drawn right after the toggle
+    } cases[] = {
+        {150, 21, 22, 0, 4, 3, 3},       // a flare ends at level 22 and fades to dark
+        {10, 139, 50, 188, 7, 6, 15},    // a flare starts at level 10 and climbs to full
+    };
+    for (const Case &c : cases) {
+        ResetScene(10, 0);
+        TowerGlow[7] = c.glow;
+        SceneRandom = SeedForDraws({{51, 0}, {100, 7}, {c.drawN, c.draw}});
+        StepScene();
+        EXPECT_EQ(TowerGlow[7], c.afterToggle);
+        EXPECT_EQ(FlickerCounts[7], c.flicker);
+        for (int tick = 2; tick <= c.ticks + 1; tick++) {
+            SceneRandom = SeedForDraws({{51, 1}}); // no toggle
+            StepScene();
+            EXPECT_EQ(TowerGlow[7] == c.settled, tick >= c.ticks) << "after " << tick << " ticks";
+        }
+    }
 }
 
 TEST(TileFlicker, RerollsOnlyTheTowersOwnTilesInColumnRowTileSlotOrder)
