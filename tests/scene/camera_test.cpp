@@ -137,21 +137,6 @@ TEST(CameraRoll, TurnsAtTheLimitAndDrawsANewOne)
     EXPECT_EQ(CameraPose.rollLimit, 50.0f);
 }
 
-TEST(CameraRoll, SwingsBetweenItsLimits)
-{
-    ResetScene(100, 0, 8);
-    float low = 0, high = 0;
-    for (int tick = 0; tick < 20000; tick++) {
-        StepScene();
-        low = std::fmin(low, CameraPose.roll);
-        high = std::fmax(high, CameraPose.roll);
-    }
-    EXPECT_GT(high, 10.0f);
-    EXPECT_LT(low, -10.0f);
-    EXPECT_LT(high, 50.8f);
-    EXPECT_GT(low, -50.8f);
-}
-
 TEST(CameraSpeedZero, EyeAndLookAtSitOnEachNewStart)
 {
     ResetScene(0, 0, 3);
