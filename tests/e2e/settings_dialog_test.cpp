@@ -1,23 +1,16 @@
 // The settings dialog on an Xvfb display of the test's own: the saver's
 // settings mode driven like a user would, by keys and the close box, and
 // photographed; and the platform's message box, which nothing else shows.
+#include "tests/support/xvfb.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <future>
-#include <regex>
+#include <optional>
 #include <string>
 #include <vector>
-
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
@@ -28,56 +21,11 @@
 
 namespace fs = std::filesystem;
 
-// What a shell command printed, byte for byte.
-static std::string Output(const std::string &command)
-{
-    std::string text;
-    char buffer[4096];
-    FILE *pipe = popen(command.c_str(), "r");
-    for (size_t got; pipe && (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        text.append(buffer, got);
-    if (pipe)
-        pclose(pipe);
-    return text;
-}
-
 static std::string FileText(const fs::path &file)
 {
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
-
-// ---- the display: one Xvfb for the test program, on a display number it picks itself
-static const int ScreenWidth = 1024, ScreenHeight = 768;
-
-class XvfbDisplay : public testing::Environment {
-    pid_t pid = -1;
-
-    void SetUp() override
-    {
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
-        std::string fd = std::to_string(ready[1]);
-        std::string size = std::to_string(ScreenWidth) + "x" + std::to_string(ScreenHeight) + "x24";
-        if ((pid = fork()) == 0) {
-            close(ready[0]), freopen("/dev/null", "w", stderr);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", size.c_str(), "-nolisten", "tcp", nullptr);
-            _exit(127);
-        }
-        close(ready[1]);
-        char number[16] = ":"; // read once Xvfb listens, or at its end when it fails
-        ASSERT_GT(read(ready[0], number + 1, sizeof number - 2), 0) << "Xvfb named no display";
-        close(ready[0]);
-        setenv("DISPLAY", strtok(number, "\n"), 1);
-    }
-    void TearDown() override
-    {
-        if (pid > 0)
-            kill(pid, SIGTERM), waitpid(pid, nullptr, 0);
-    }
-};
-
-static testing::Environment *const TestDisplay = testing::AddGlobalTestEnvironment(new XvfbDisplay);
 
 TEST(DialogPlatform, MessageBoxShowsItsTextUnderItsCaptionUntilClosed)
 {
@@ -95,58 +43,47 @@ TEST(DialogPlatform, MessageBoxShowsItsTextUnderItsCaptionUntilClosed)
     EXPECT_NE(seen.find("\nNot stored.\n"), std::string::npos) << seen;
 }
 
-// ---- the settings program: one store per test; `timeout` ends a program that outlives its test
-static const char *const Names[] = {"Speed", "Pulses", "Reflections", "Showfps"};
+// ---- the settings program: one store per test; `timeout` bounds the wait for one that hangs
+
+// A store of the four bytes, as the program writes one.
+static std::string StoreText(std::vector<int> bytes)
+{
+    std::string text = "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel Screen Saver]\n";
+    char line[32];
+    int i = 0;
+    for (const char *name : {"Speed", "Pulses", "Reflections", "Showfps"})
+        text += (snprintf(line, sizeof line, "\"%s\"=hex:%02x\n", name, bytes[i++]), line);
+    return text;
+}
 
 class SettingsProgram : public testing::Test {
 protected:
     fs::path dir = fs::temp_directory_path() / ("vantrel-e2e-" + std::to_string(getpid())), file = dir / "registry.reg";
-    std::future<int> program;
+    std::optional<ChildProcess> program;
     Window dialog = 0;
     int left = 0, top = 0, width = 0, height = 0; // the dialog's, on the screen
 
     void SetUp() override
     {
-        fs::remove_all(dir);
         fs::create_directories(dir);
         setenv("VANTREL_REGISTRY", file.c_str(), 1);
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    void Store(std::vector<int> bytes)
-    {
-        std::ofstream out(file, std::ios::binary);
-        out << "Windows Registry Editor Version 5.00\r\n\r\n"
-            << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel Screen Saver]\r\n" << std::hex;
-        for (int i = 0; i < 4; i++)
-            out << '"' << Names[i] << "\"=hex:" << bytes[i] / 16 << bytes[i] % 16 << "\r\n";
-    }
-    // The four stored bytes as the file shows them; -1 for a value not there as one byte.
-    std::vector<int> Stored() const
-    {
-        std::vector<int> bytes;
-        std::string text = FileText(file);
-        std::smatch hex;
-        for (std::string name : Names)
-            bytes.push_back(std::regex_search(text, hex, std::regex('"' + name + "\"=hex:([0-9a-f]{2})\r?\n"))
-                                ? std::stoi(hex[1].str(), nullptr, 16) : -1);
-        return bytes;
-    }
     // Starts the program with the given command line; true once its dialog shows, focused, where it says.
     bool Open(const std::string &args)
     {
-        std::string command = "timeout 15 " VANTREL_SETTINGS_PROGRAM " " + args + " >/dev/null 2>&1";
-        program = std::async(std::launch::async, [command] { return WEXITSTATUS(std::system(command.c_str())); });
-        std::string found = Output("timeout 10 xdotool search --sync --onlyvisible --name '^Settings$' "
-                                   "windowfocus --sync getwindowgeometry --shell");
+        program.emplace("timeout 15 " VANTREL_SETTINGS_PROGRAM " " + args + " >/dev/null 2>&1");
+        std::string found = ChildProcess("timeout 10 xdotool search --sync --onlyvisible --name '^Settings$' "
+                                         "windowfocus --sync getwindowgeometry --shell").Read('\0');
         return sscanf(found.c_str(), "WINDOW=%lu X=%d Y=%d WIDTH=%d HEIGHT=%d", &dialog, &left, &top, &width, &height)
                == 5;
     }
     // Types the keys and gives the program's exit code.
     int Leave(const std::string &keys)
     {
-        Output("xdotool key --delay 20 " + keys);
-        return program.get();
+        RunCommand("xdotool key --delay 20 " + keys);
+        return program->Wait();
     }
 };
 
@@ -180,13 +117,12 @@ static int Pixels(int units, int base, int divisor) { return (int)std::lround((d
 
 TEST_F(SettingsProgram, ShowsTheTemplateCentredAndEnterStoresWhatTheKeysSet)
 {
-    Store({200, 200, 0, 1}); // beyond the sliders' range: a Speed of 200 is its end, a Pulses byte of 200 is -56
+    // Beyond the sliders' range: a Speed of 200 is its end, a Pulses byte of 200 is -56.
+    std::ofstream(file) << StoreText({200, 200, 0, 1});
     ASSERT_TRUE(Open("/c"));
     int baseX = Pixels(width, 4, DialogSize.w), baseY = Pixels(height, 8, DialogSize.h);
-    EXPECT_EQ(width, Pixels(DialogSize.w, baseX, 4));
-    EXPECT_EQ(height, Pixels(DialogSize.h, baseY, 8));
-    EXPECT_EQ(left, (ScreenWidth - width) / 2);
-    EXPECT_EQ(top, (ScreenHeight - height) / 2);
+    EXPECT_EQ(std::pair(width, height), std::pair(Pixels(DialogSize.w, baseX, 4), Pixels(DialogSize.h, baseY, 8)));
+    EXPECT_EQ(std::pair(left, top), std::pair((ScreenWidth - width) / 2, (ScreenHeight - height) / 2));
     auto onScreen = [&](const Box &units) {
         return Box{left + Pixels(units.x, baseX, 4), top + Pixels(units.y, baseY, 8), Pixels(units.w, baseX, 4),
                    Pixels(units.h, baseY, 8)};
@@ -194,8 +130,10 @@ TEST_F(SettingsProgram, ShowsTheTemplateCentredAndEnterStoresWhatTheKeysSet)
 
     // Photographed once the OK button's dark frame is drawn.
     Box ok = onScreen(OkButton);
+    std::string shotFile = dir / "screen.rgb";
     for (int tries = 0; tries < 50 && (Shot.empty() || Colour(ok.x, ok.y + ok.h / 2) != 0); tries++, usleep(100000)) {
-        Shot = Output("/usr/bin/import -window root -depth 8 rgb:-");
+        RunCommand("/usr/bin/import -window root -depth 8 rgb:" + shotFile);
+        Shot = FileText(shotFile);
         ASSERT_EQ(Shot.size(), (size_t)ScreenWidth * ScreenHeight * 3);
     }
 
@@ -238,16 +176,15 @@ TEST_F(SettingsProgram, ShowsTheTemplateCentredAndEnterStoresWhatTheKeysSet)
 
     // From OK by tab: space checks the first box; the sliders' keys move them from where they stand.
     EXPECT_EQ(Leave("Tab space Tab Tab Left Tab Next Return"), 1);
-    EXPECT_EQ(Stored(), (std::vector<int>{99, 20, 1, 1}));
+    EXPECT_EQ(FileText(file), StoreText({99, 20, 1, 1}));
 }
 
 TEST_F(SettingsProgram, EscapeAndTheCloseBoxStoreNothingAndTheOwnerHoldsTheDialog)
 {
-    Store({42, 7, 1, 0});
-    std::string before = FileText(file);
+    std::ofstream(file) << StoreText({42, 7, 1, 0});
     ASSERT_TRUE(Open("-C"));
     EXPECT_EQ(Leave("Tab space Tab Tab Right Tab Left Escape"), 0);
-    EXPECT_EQ(FileText(file), before);
+    EXPECT_EQ(FileText(file), StoreText({42, 7, 1, 0}));
 
     fs::remove(file); // a first run again, which stores the defaults as it opens
     Display *display = XOpenDisplay(nullptr);
@@ -256,17 +193,15 @@ TEST_F(SettingsProgram, EscapeAndTheCloseBoxStoreNothingAndTheOwnerHoldsTheDialo
     XMapWindow(display, owner);
     XSync(display, False);
     ASSERT_TRUE(Open("/c:" + std::to_string(owner)));
-    std::string opened = FileText(file); // the first run's defaults, stored as it opened
     XGetTransientForHint(display, dialog, &holder);
     EXPECT_EQ(holder, owner);
 
-    Output("xdotool key --delay 20 Tab space"); // a change, for the close box to drop
+    RunCommand("xdotool key --delay 20 Tab space"); // a change, for the close box to drop
     Atom protocol = XInternAtom(display, "WM_PROTOCOLS", False), quit = XInternAtom(display, "WM_DELETE_WINDOW", False);
     XEvent message = {.xclient = {ClientMessage, 0, False, display, dialog, protocol, 32, {.l = {(long)quit}}}};
     XSendEvent(display, dialog, False, NoEventMask, &message);
     XSync(display, False);
-    EXPECT_EQ(program.get(), 0);
-    EXPECT_EQ(FileText(file), opened);
-    EXPECT_EQ(Stored(), (std::vector<int>{10, 15, 1, 1}));
+    EXPECT_EQ(program->Wait(), 0);
+    EXPECT_EQ(FileText(file), StoreText({10, 15, 1, 1})); // the first run's defaults, stored as it opened
     XCloseDisplay(display);
 }

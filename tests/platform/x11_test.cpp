@@ -2,7 +2,7 @@
 // the message queue and timers, how a close ends the loop, other programs'
 // windows and bogus ids, input from the server, previews in a foreign
 // parent, the pixel format, and what happens without a display.
-#include <gtest/gtest.h>
+#include "tests/support/xvfb.h"
 
 #include <windows.h>
 
@@ -10,103 +10,18 @@
 #include <X11/Xlib.h>
 
 #include <algorithm>
-#include <csignal>
-#include <fcntl.h>
-#include <memory>
-#include <poll.h>
-#include <string>
-#include <sys/wait.h>
 #include <tuple>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
-// ---- other processes
-
-// Starts a program with a pipe from its standard output; kills it at
-// destruction if it still runs, and always reaps it.
-struct ChildProcess {
-    pid_t pid = -1;
-    int output = -1;
-
-    explicit ChildProcess(std::vector<std::string> arguments)
-    {
-        std::vector<char *> argv; // made before the fork: the child only execs
-        for (std::string &argument : arguments)
-            argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        int out[2];
-        if (pipe2(out, O_CLOEXEC) || (pid = fork()) < 0)
-            return;
-        if (pid == 0) {
-            dup2(out[1], STDOUT_FILENO);
-            execvp(argv[0], argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        output = out[0];
-    }
-    ~ChildProcess()
-    {
-        if (pid > 0)
-            kill(pid, SIGKILL);
-        Wait();
-        close(output);
-    }
-
-    // One line of its output, waiting at most 10 s; "" on timeout or end.
-    std::string ReadLine()
-    {
-        std::string line;
-        char c;
-        pollfd ready = {output, POLLIN, 0};
-        while (poll(&ready, 1, 10000) > 0 && read(output, &c, 1) == 1 && c != '\n')
-            line += c;
-        return line;
-    }
-
-    // Its exit status once it ends, -1 if it was killed by a signal.
-    int Wait()
-    {
-        int status = 0;
-        if (pid <= 0 || waitpid(pid, &status, 0) != pid)
-            return -1;
-        pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-};
-
-int RunCommand(std::vector<std::string> arguments) { return ChildProcess(std::move(arguments)).Wait(); }
-
 // Another program with a top-level window of the given title (see window_helper.cpp).
 struct OtherProgram : ChildProcess {
     HWND window;
-    OtherProgram(const char *title)
-        : ChildProcess({WINDOW_HELPER, "VantrelHelperClass", title}),
-          window((HWND)(UINT_PTR)std::strtoul(ReadLine().c_str(), nullptr, 10)) {}
+    OtherProgram(const std::string &title)
+        : ChildProcess(WINDOW_HELPER " VantrelHelperClass '" + title + "'"),
+          window((HWND)(UINT_PTR)std::strtoul(Read().c_str(), nullptr, 10)) {}
 };
-
-// One Xvfb for the whole test program; DISPLAY names it while the tests run.
-struct XvfbEnvironment : ::testing::Environment {
-    std::unique_ptr<ChildProcess> server;
-
-    void SetUp() override
-    {
-        server = std::make_unique<ChildProcess>(
-            std::vector<std::string>{"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480x24"});
-        std::string number = server->ReadLine();
-        ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-        setenv("DISPLAY", (":" + number).c_str(), 1);
-    }
-    void TearDown() override
-    {
-        kill(server->pid, SIGTERM);
-        server->Wait();
-    }
-};
-
-auto *const Server = ::testing::AddGlobalTestEnvironment(new XvfbEnvironment);
 
 // ---- windows that record their messages
 const char TestClass[] = "VantrelTestClass";
@@ -161,111 +76,78 @@ std::vector<MSG> ReadyMessages()
     return ready;
 }
 
-// Runs the message loop until the condition holds, the quit message comes
-// or the time is up; whether the condition holds at the end. A thread timer
-// of its own marks the time-out.
+// Dispatches messages until the condition holds or the time is up (a thread timer of its own
+// says when), past the quits test windows post as they go; whether the condition holds.
 template <class Condition> bool PumpUntil(Condition done, UINT milliseconds = 5000)
 {
     UINT_PTR deadline = SetTimer(nullptr, 0, milliseconds, nullptr);
-    MSG message;
-    while (!done() && GetMessageA(&message, nullptr, 0, 0) &&
-           !(message.message == WM_TIMER && !message.hwnd && message.wParam == deadline))
-        DispatchMessageA(&message);
+    MSG message = {};
+    while (!done() && !(message.message == WM_TIMER && !message.hwnd && message.wParam == deadline))
+        GetMessageA(&message, nullptr, 0, 0), DispatchMessageA(&message);
     KillTimer(nullptr, deadline);
     return done();
 }
 
 // Each test starts with an empty queue and record, whatever the last one left.
 struct X11 : ::testing::Test {
-    void SetUp() override
-    {
-        ReadyMessages();
-        Received.clear();
-        CallbackRuns.clear();
-    }
+    void SetUp() override { ReadyMessages(), Received.clear(), CallbackRuns.clear(); }
 };
 
 using Size = std::pair<LONG, LONG>;
 
-TEST_F(X11, PostedMessagesComeBeforeAnExpiredTimerInTheOrderPosted)
+TEST_F(X11, PostedMessagesComeInTheOrderPostedBeforeAnExpiredTimerAndPeekFiltersByWindowAndRange)
 {
-    HWND window = MakeWindow(WS_POPUP);
+    HWND window = MakeWindow(WS_POPUP), other = MakeWindow(WS_POPUP);
     ASSERT_EQ(SetTimer(window, 5, 10, nullptr), 5u);
     Sleep(30);
+    PostMessageA(other, WM_TIMER, 8, 0);
     PostMessageA(window, WM_USER, 1, 0);
     PostMessageA(nullptr, WM_USER + 1, 2, 0); // a thread message
     PostMessageA(window, WM_USER, 3, 0);
+    PostMessageA(window, WM_TIMER, 9, 0);
     EXPECT_FALSE(PostMessageA(GetDesktopWindow(), WM_USER, 0, 0)); // not a window of ours
-    std::tuple<HWND, UINT, WPARAM> expected[] = {
-        {window, WM_USER, 1}, {nullptr, WM_USER + 1, 2}, {window, WM_USER, 3}, {window, WM_TIMER, 5}};
     MSG m;
+    ASSERT_TRUE(PeekMessageA(&m, window, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD));
+    EXPECT_EQ(m.wParam, 9u);
+    std::tuple<HWND, UINT, WPARAM> expected[] = {{other, WM_TIMER, 8},         {window, WM_USER, 1},
+                                                 {nullptr, WM_USER + 1, 2},    {window, WM_USER, 3},
+                                                 {window, WM_TIMER, 5}};
     for (const auto &e : expected) {
         ASSERT_TRUE(GetMessageA(&m, nullptr, 0, 0));
         EXPECT_EQ(std::tuple(m.hwnd, m.message, m.wParam), e);
     }
     DestroyWindow(window);
+    DestroyWindow(other);
 }
 
-TEST_F(X11, AStalledThreadGetsOneMessagePerTimerAndNoBacklogAndFastTimersRunAtTen)
+TEST_F(X11, AStalledThreadGetsOneMessagePerLiveTimerAndNoBacklogAndFastTimersRunAtTen)
 {
     HWND window = MakeWindow(WS_POPUP);
-    SetTimer(window, 3, 1, nullptr);
-    UINT_PTR threadTimer = SetTimer(nullptr, 0, 1, CountingTimerProc);
+    EXPECT_EQ(SetTimer(window, 0, 1, nullptr), 1u); // nonzero for window timer 0, as Windows answers
+    EXPECT_EQ(SetTimer(window, 9, 1, nullptr), 9u);
+    EXPECT_EQ(SetTimer(GetDesktopWindow(), 9, 1, nullptr), 0u); // only our own windows take timers
+    UINT_PTR killed = SetTimer(nullptr, 0, 1, nullptr), threadTimer = SetTimer(nullptr, 0, 1, CountingTimerProc);
+    EXPECT_TRUE(killed && threadTimer && killed != threadTimer);
+    EXPECT_TRUE(KillTimer(nullptr, killed) && KillTimer(window, 9));
     Sleep(200); // twenty periods of 10 ms missed by each
     std::vector<MSG> ready = ReadyMessages();
     ASSERT_EQ(ready.size(), 2u);
-    for (const MSG &message : ready)
+    for (const MSG &message : ready) {
+        EXPECT_EQ(message.hwnd, message.wParam ? nullptr : window);
         DispatchMessageA(&message);
+    }
     EXPECT_EQ(CallbackRuns, std::vector<UINT_PTR>{threadTimer}); // the callback ran instead of a window procedure
-    EXPECT_TRUE(Got(window, WM_TIMER, 3));
-    EXPECT_TRUE(ReadyMessages().empty());
+    EXPECT_TRUE(Got(window, WM_TIMER, 0));
 
     PumpUntil([] { return false; }, 200);
-    EXPECT_GE(CallbackRuns.size(), 5u);  // it runs,
-    EXPECT_LE(CallbackRuns.size(), 22u); // but not at 1 ms
+    EXPECT_TRUE(CallbackRuns.size() >= 5 && CallbackRuns.size() <= 22) << CallbackRuns.size(); // not at 1 ms
     KillTimer(nullptr, threadTimer);
-    DestroyWindow(window);
-}
-
-TEST_F(X11, TimerIdentifiersFollowWindowsRulesAndKilledTimersAreSilent)
-{
-    HWND window = MakeWindow(WS_POPUP);
-    UINT_PTR first = SetTimer(nullptr, 0, 10, CountingTimerProc);
-    UINT_PTR second = SetTimer(nullptr, 0, 10, CountingTimerProc);
-    EXPECT_TRUE(first && second && first != second);
-    EXPECT_EQ(SetTimer(window, 0, 10, nullptr), 1u); // nonzero for window timer 0, as Windows answers
-    EXPECT_EQ(SetTimer(window, 9, 10, nullptr), 9u);
-    EXPECT_EQ(SetTimer(GetDesktopWindow(), 9, 10, nullptr), 0u); // only our own windows take timers
-
-    EXPECT_TRUE(KillTimer(nullptr, first));
-    EXPECT_TRUE(KillTimer(window, 9));
-    Sleep(30);
-    std::vector<MSG> ready = ReadyMessages();
-    ASSERT_EQ(ready.size(), 2u);
-    for (const MSG &message : ready)
-        EXPECT_TRUE((message.hwnd == window && message.wParam == 0) || (!message.hwnd && message.wParam == second));
-    KillTimer(nullptr, second);
     DestroyWindow(window); // takes timer 0 of the window with it
     Sleep(30);
     EXPECT_EQ(ReadyMessages().size(), 1u); // the quit message from WM_DESTROY; no timer left
 }
 
-TEST_F(X11, PeekFiltersByWindowAndRange)
-{
-    HWND window = MakeWindow(WS_POPUP), other = MakeWindow(WS_POPUP);
-    PostMessageA(other, WM_TIMER, 8, 0);
-    PostMessageA(window, WM_USER, 0, 0);
-    PostMessageA(window, WM_TIMER, 9, 0);
-    MSG message;
-    ASSERT_TRUE(PeekMessageA(&message, window, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD));
-    EXPECT_EQ(message.wParam, 9u);
-    EXPECT_FALSE(PeekMessageA(&message, window, WM_TIMER, WM_TIMER, PM_REMOVE));
-    EXPECT_EQ(ReadyMessages().size(), 2u); // the others stay queued
-    DestroyWindow(window);
-    DestroyWindow(other);
-}
-
-TEST_F(X11, ACloseFromTheSystemMenuDestroysTheWindowAndEndsTheLoop)
+TEST_F(X11, ACloseFromTheSystemMenuOrATerminationSignalDestroysTheWindowAndEndsTheLoop)
 {
     HWND window = MakeWindow(WS_POPUP);
     SendMessageA(window, WM_USER, 0, 0); // runs at once, before anything queued
@@ -278,17 +160,24 @@ TEST_F(X11, ACloseFromTheSystemMenuDestroysTheWindowAndEndsTheLoop)
     EXPECT_FALSE(IsWindow(window));
     EXPECT_FALSE(DestroyWindow(window));
     EXPECT_EQ(SendMessageA(window, WM_USER, 0, 0), 0);
+
+    HWND signalled = MakeWindow(WS_POPUP | WS_VISIBLE);
+    raise(SIGTERM);
+    EXPECT_TRUE(PumpUntil([&] { return Got(signalled, WM_DESTROY); }));
+    EXPECT_TRUE(Got(signalled, WM_CLOSE)); // the same way out as a user's close
 }
 
-LRESULT CALLBACK RefusingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+TEST_F(X11, ClassesAndMessagesAreOnePerNameWhateverItsCaseAndARefusedCreationUndoesTheWindow)
 {
-    RecordingProc(window, message, wParam, lParam);
-    return message == WM_CREATE ? -1 : 0;
-}
+    UINT autoPlay = RegisterWindowMessageA("QueryCancelAutoPlay"), other = RegisterWindowMessageA("SomethingElse");
+    EXPECT_TRUE(std::min(autoPlay, other) >= 0xC000 && std::max(autoPlay, other) <= 0xFFFF && other != autoPlay);
+    EXPECT_EQ(RegisterWindowMessageA("querycancelautoplay"), autoPlay);
+    EXPECT_EQ(RegisterWindowMessageA(""), 0u);
 
-TEST_F(X11, ARefusedCreationDestroysTheWindowAgain)
-{
-    WNDCLASSA refusing = {0, RefusingProc, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, "VantrelRefusingClass"};
+    WNDCLASSA refusing = {0, [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+                              RecordingProc(window, message, wParam, lParam);
+                              return message == WM_CREATE ? -1 : 0;
+                          }, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, "VantrelRefusingClass"};
     ASSERT_NE(RegisterClassA(&refusing), 0);
     EXPECT_EQ(RegisterClassA(&refusing), 0); // once per name, whatever its case
     EXPECT_FALSE(CreateWindowExA(0, "vantrelrefusingclass", "", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, 0, 0, 0, 0));
@@ -297,32 +186,14 @@ TEST_F(X11, ARefusedCreationDestroysTheWindowAgain)
     EXPECT_FALSE(CreateWindowExA(0, "NoSuchClass", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
 }
 
-TEST_F(X11, TerminationSignalsCloseOurWindows)
-{
-    HWND window = MakeWindow(WS_POPUP | WS_VISIBLE);
-    raise(SIGTERM);
-    EXPECT_TRUE(PumpUntil([&] { return Got(window, WM_DESTROY); }));
-    EXPECT_TRUE(Got(window, WM_CLOSE)); // the same way out as a user's close
-}
-
-TEST_F(X11, RegisteredMessagesAreOneIdentifierPerName)
-{
-    UINT autoPlay = RegisterWindowMessageA("QueryCancelAutoPlay"), other = RegisterWindowMessageA("SomethingElse");
-    EXPECT_GE(std::min(autoPlay, other), 0xC000u);
-    EXPECT_LE(std::max(autoPlay, other), 0xFFFFu);
-    EXPECT_NE(other, autoPlay);
-    EXPECT_EQ(RegisterWindowMessageA("querycancelautoplay"), autoPlay);
-    EXPECT_EQ(RegisterWindowMessageA(""), 0u);
-}
-
 TEST_F(X11, TheScreenAndAnotherProgramsWindowAreFoundAndBogusIdsAreNone)
 {
-    for (auto [index, value] : {std::pair{SM_XVIRTUALSCREEN, 0}, {SM_YVIRTUALSCREEN, 0}, {SM_CXVIRTUALSCREEN, 640},
-                                {SM_CYVIRTUALSCREEN, 480}})
-        EXPECT_EQ(GetSystemMetrics(index), value) << index; // the virtual screen is the root window
+    EXPECT_EQ(std::tuple(GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                         GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)),
+              std::tuple(0, 0, ScreenWidth, ScreenHeight)); // the virtual screen is the root window
     RECT client = {};
     EXPECT_EQ(GetClipBox(GetDC(nullptr), &client), SIMPLEREGION);
-    EXPECT_EQ(Size(client.right, client.bottom), Size(640, 480));
+    EXPECT_EQ(Size(client.right, client.bottom), Size(ScreenWidth, ScreenHeight));
 
     OtherProgram other("Helper Title");
     ASSERT_TRUE(other.window);
@@ -330,18 +201,13 @@ TEST_F(X11, TheScreenAndAnotherProgramsWindowAreFoundAndBogusIdsAreNone)
     EXPECT_EQ(FindWindowA("vantrelhelperclass", nullptr), other.window);
     EXPECT_EQ(FindWindowA("VantrelHelperClass", "Screen Saver"), nullptr);
     EXPECT_EQ(FindWindowA(TestClass, "Helper Title"), nullptr);
-    EXPECT_TRUE(IsWindow(other.window));
-    EXPECT_EQ(GetParent(other.window), nullptr);
+    EXPECT_TRUE(IsWindow(other.window) && !GetParent(other.window));
     ASSERT_TRUE(GetClientRect(other.window, &client));
     EXPECT_EQ(Size(client.right, client.bottom), Size(200, 100));
 
-    HWND bogus = (HWND)(UINT_PTR)0x1FFFFFF0, window = MakeWindow(WS_POPUP);
-    EXPECT_FALSE(IsWindow(bogus));
-    EXPECT_FALSE(GetClientRect(bogus, &client));
-    EXPECT_FALSE(SetForegroundWindow(bogus));
+    HWND bogus = (HWND)(UINT_PTR)0x1FFFFFF0;
+    EXPECT_FALSE(IsWindow(bogus) || GetClientRect(bogus, &client) || SetForegroundWindow(bogus));
     EXPECT_FALSE(MakeWindow(WS_CHILD | WS_VISIBLE, 10, 10, bogus));
-    DestroyWindow(window);
-    EXPECT_FALSE(IsWindow(window));
     EXPECT_TRUE(IsWindow(GetDesktopWindow())); // the connection is still good
 }
 
@@ -354,11 +220,11 @@ TEST_F(X11, AForegroundPopupGetsInputUntilItLosesTheFocusAndAWindowManagerCloses
         return Got(window, WM_SHOWWINDOW, TRUE) && Got(window, WM_PAINT) && Got(window, WM_ACTIVATEAPP, TRUE);
     }));
 
-    ASSERT_EQ(RunCommand({"xdotool", "mousemove", "100", "120"}), 0);
+    ASSERT_EQ(RunCommand("xdotool mousemove 100 120"), 0);
     POINT cursor;
     ASSERT_TRUE(GetCursorPos(&cursor));
     EXPECT_EQ(Size(cursor.x, cursor.y), Size(100, 120));
-    ASSERT_EQ(RunCommand({"xdotool", "key", "a", "click", "1", "click", "3", "click", "2"}), 0);
+    ASSERT_EQ(RunCommand("xdotool key a click 1 click 3 click 2"), 0);
     EXPECT_TRUE(PumpUntil([&] { return Got(window, WM_MBUTTONUP); }));
     EXPECT_EQ(ReceivedIds([](UINT id) { return id >= WM_KEYDOWN && id != WM_MOUSEMOVE; }),
               (std::vector<UINT>{WM_KEYDOWN, WM_KEYUP, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP,
@@ -394,7 +260,7 @@ TEST_F(X11, APreviewLeavesInputToItsParentAndEndsCleanlyWhenTheParentGoes)
     EXPECT_EQ(GetParent(FindWindowA(TestClass, nullptr)), nullptr); // a child is no top-level window
     ASSERT_TRUE(PumpUntil([&] { return Got(preview, WM_SHOWWINDOW, TRUE); }));
 
-    ASSERT_EQ(RunCommand({"xdotool", "mousemove", "50", "50", "click", "1", "key", "a"}), 0);
+    ASSERT_EQ(RunCommand("xdotool mousemove 50 50 click 1 key a"), 0);
     PumpUntil([] { return false; }, 100); // dispatch the input before the window goes, and its queue with it
     kill(other.pid, SIGTERM);
     EXPECT_EQ(other.Wait(), 0); // its loop ended through WM_CLOSE and WM_DESTROY
@@ -408,29 +274,25 @@ TEST_F(X11, TheScenesPixelFormatFitsTheWindowWithAStencilBuffer)
     HWND window = MakeWindow(WS_POPUP | WS_VISIBLE, 64, 48);
     HDC dc = GetDC(window);
     PIXELFORMATDESCRIPTOR request = {}; // of RGBA type
-    request.dwFlags = PFD_DOUBLEBUFFER | PFD_SUPPORT_OPENGL;
-    request.cColorBits = 16;
-    request.cStencilBits = 8;
+    request.dwFlags = PFD_DOUBLEBUFFER | PFD_SUPPORT_OPENGL, request.cColorBits = 16, request.cStencilBits = 8;
     int format = ChoosePixelFormat(dc, &request);
     ASSERT_TRUE(format > 0 && SetPixelFormat(dc, format, &request));
-    EXPECT_TRUE(SetPixelFormat(dc, format, &request)); // the same again is fine
     HGLRC context = wglCreateContext(dc);
     ASSERT_TRUE(context && wglMakeCurrent(dc, context)); // the format fits the window's visual
     GLint stencilBits = 0;
     GLboolean doubleBuffered = GL_FALSE;
     glGetIntegerv(GL_STENCIL_BITS, &stencilBits);
     glGetBooleanv(GL_DOUBLEBUFFER, &doubleBuffered);
-    EXPECT_GE(stencilBits, 8);
-    EXPECT_TRUE(doubleBuffered);
+    EXPECT_TRUE(stencilBits >= 8 && doubleBuffered);
     wglDeleteContext(context);
     DestroyWindow(window);
 }
 
 TEST_F(X11, WithoutADisplayTheProgramSaysSoAndEnds)
 {
-    ChildProcess other({"sh", "-c", "DISPLAY= exec \"$0\" VantrelHelperClass Nowhere 2>&1", WINDOW_HELPER});
-    EXPECT_EQ(other.ReadLine(), "vantrel: cannot open display");
-    EXPECT_EQ(other.ReadLine(), ""); // said once, and no window number follows
+    ChildProcess other("env DISPLAY= " WINDOW_HELPER " VantrelHelperClass Nowhere 2>&1");
+    EXPECT_EQ(other.Read(), "vantrel: cannot open display");
+    EXPECT_EQ(other.Read(), ""); // said once, and no window number follows
     EXPECT_EQ(other.Wait(), 1);
 }
 
