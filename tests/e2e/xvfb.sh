@@ -22,7 +22,7 @@ start_xvfb() {
     n=90
     while [ $n -lt 190 ]; do
         if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then
-            Xvfb :$n -screen 0 "${size}x24" -br -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+            Xvfb :$n -screen 0 "${size}x24" -br -noreset -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
             XVFB_PID=$!
             track $XVFB_PID
             for _ in $(seq 50); do
