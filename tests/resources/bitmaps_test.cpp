@@ -7,9 +7,7 @@
 
 #include <algorithm>
 #include <fstream>
-#include <functional>
 #include <iterator>
-#include <map>
 #include <string>
 #include <tuple>
 
@@ -18,6 +16,7 @@ namespace {
 struct Rgb {
     int r, g, b;
     auto operator<=>(const Rgb &) const = default;
+    int Sum() const { return r + g + b; }
 };
 
 // A committed bitmap: its file, and its pixels as the platform's reader yields them.
@@ -41,13 +40,12 @@ struct Loaded {
         const uint8_t *p = &pixels[size_t(y) * bm.bmWidthBytes + 3 * x];
         return {p[2], p[1], p[0]};
     }
-    // Counts the pixels of a box (columns x0..x1, rows y0..y1 from the bottom) that pass the test.
-    int Count(int x0, int y0, int x1, int y1, const std::function<bool(Rgb)> &test) const
+    // Counts the pixels of a box (w by h from column x, row y from the bottom) that pass the test.
+    template <class Test> int Count(int x, int y, int w, int h, Test test) const
     {
         int n = 0;
-        for (int y = y0; y <= y1; y++)
-            for (int x = x0; x <= x1; x++)
-                n += test(At(x, y));
+        for (int i = 0; i < w * h; i++)
+            n += test(At(x + i % w, y + i / w));
         return n;
     }
 };
@@ -62,7 +60,7 @@ const Rgb ReadoutGround = {0, 9, 18}, ListingGround = {0, 9, 19}, Black = {0, 0,
 // Ink pixels in atlas cell column a, cell row b counted from the bottom.
 int CellInk(const Loaded &atlas, int a, int b, Rgb ground)
 {
-    return atlas.Count(64 * a, 64 * b, 64 * a + 63, 64 * b + 63, [ground](Rgb c) { return !(c == ground); });
+    return atlas.Count(64 * a, 64 * b, 64, 64, [ground](Rgb c) { return !(c == ground); });
 }
 
 TEST(BitmapFiles, AreUncompressed24BitBottomUpWithoutColourTableAndRegenerateByteForByte)
@@ -75,21 +73,15 @@ TEST(BitmapFiles, AreUncompressed24BitBottomUpWithoutColourTableAndRegenerateByt
         ASSERT_EQ(f.size(), 54 + stride * side);
         EXPECT_EQ(std::string(f.begin(), f.begin() + 2), "BM");
         // size, pixel offset (right after both headers), header size, width, height (positive: bottom-up),
-        // planes, bits, BI_RGB, image size, colour table entries
-        const uint32_t fields[][3] = {{2, 4, 54 + stride * side}, {10, 4, 54}, {14, 4, 40}, {18, 4, side},
-            {22, 4, side}, {26, 2, 1}, {28, 2, 24}, {30, 4, 0}, {34, 4, stride * side}, {46, 4, 0}};
-        for (auto [at, bytes, want] : fields) {
-            uint32_t value = 0;
-            for (uint32_t i = bytes; i-- > 0;)
-                value = value << 8 | f[at + i];
-            EXPECT_EQ(value, want) << "at byte " << at;
-        }
+        // 1 plane and 24 bits, BI_RGB, image size, colour table entries
+        const uint32_t fields[][2] = {{2, 54 + stride * side}, {10, 54}, {14, 40}, {18, side}, {22, side},
+            {26, 1 | 24 << 16}, {30, 0}, {34, stride * side}, {46, 0}};
+        for (auto [at, want] : fields) // little-endian words
+            EXPECT_EQ(f[at] | f[at + 1] << 8 | f[at + 2] << 16 | uint32_t(f[at + 3]) << 24, want) << "at byte " << at;
         EXPECT_EQ(bitmap.bm.bmWidthBytes, int(stride)) << "and the platform's reader takes it";
         EXPECT_TRUE(EncodeBmp(drawn) == f) << "the generator draws it again";
     }
 }
-
-// ---- the atlases
 
 TEST(Atlases, NavyGroundNearTexCoordZeroInkBlueLedEveryReadoutCellFilledListingInTheLeftColumns)
 {
@@ -100,22 +92,19 @@ TEST(Atlases, NavyGroundNearTexCoordZeroInkBlueLedEveryReadoutCellFilledListingI
     for (const auto &[atlas, ground, brightest, greenAboveRed] : cases) {
         // The tower bases take the texel at (0.01, 0.01) tinted; smaller mipmaps
         // average the corner around it, which must be ground too.
-        EXPECT_EQ(atlas.Count(0, 0, 7, 7, [&](Rgb c) { return c == ground; }), 64);
-        std::map<Rgb, int> colours;
-        atlas.Count(0, 0, 255, 255, [&](Rgb c) { return ++colours[c]; });
-        auto commonest = std::max_element(colours.begin(), colours.end(),
-                                          [](auto &a, auto &b) { return a.second < b.second; });
-        EXPECT_EQ(commonest->first, ground);
-        EXPECT_TRUE(colours.count(brightest));
-        for (const auto &[ink, count] : colours)
-            EXPECT_TRUE(ink == ground || (ink.r <= brightest.r && ink.g <= brightest.g && ink.b >= 200
-                                          && ink.b > std::max(ink.r, ink.g) && (ink.g > ink.r) == greenAboveRed))
-                << "ink " << ink.r << "," << ink.g << "," << ink.b;
+        EXPECT_EQ(atlas.Count(0, 0, 8, 8, [&](Rgb c) { return c == ground; }), 64);
+        auto whole = [&](auto test) { return atlas.Count(0, 0, 256, 256, test); };
+        EXPECT_GT(whole([&](Rgb c) { return c == ground; }), 256 * 256 / 2) << "mostly ground";
+        EXPECT_GT(whole([&](Rgb c) { return c == brightest; }), 0);
+        EXPECT_EQ(whole([&](Rgb c) {
+            return !(c == ground || (c.r <= brightest.r && c.g <= brightest.g && c.b >= 200
+                                     && c.b > std::max(c.r, c.g) && (c.g > c.r) == greenAboveRed));
+        }), 0) << "ink off its blue-led range";
     }
     for (int cell = 0; cell < 16; cell++)
         EXPECT_GE(CellInk(Readout(), cell % 4, cell / 4, ReadoutGround), 40) << "readout cell " << cell;
     // The listing keeps to its left columns, with a dark cell at the bottom of the second.
-    EXPECT_EQ(Listing().Count(128, 0, 255, 255, [](Rgb c) { return c == ListingGround; }), 128 * 256);
+    EXPECT_EQ(Listing().Count(128, 0, 128, 256, [](Rgb c) { return c == ListingGround; }), 128 * 256);
     for (int b = 0; b < 4; b++) {
         int left = CellInk(Listing(), 0, b, ListingGround), second = CellInk(Listing(), 1, b, ListingGround);
         EXPECT_GE(left, 64 * 64 / 10) << "the left column is dense, row " << b;
@@ -123,44 +112,32 @@ TEST(Atlases, NavyGroundNearTexCoordZeroInkBlueLedEveryReadoutCellFilledListingI
     }
 }
 
-// ---- the floor and the pulse
-
-bool Lit(Rgb c) { return c.r + c.g + c.b > 60; } // a trace; the glow stays far below
-
 TEST(FloorPattern, OppositeEdgesContinueEachOther)
 {
-    int leftRight = 0, bottomTop = 0;
-    for (int i = 0; i < 256; i++) {
-        EXPECT_EQ(Floor().At(0, i), Floor().At(255, i)) << "row " << i;
-        EXPECT_EQ(Floor().At(i, 0), Floor().At(i, 255)) << "column " << i;
-        leftRight += Lit(Floor().At(0, i)) && Lit(Floor().At(1, i)) && Lit(Floor().At(254, i));
-        bottomTop += Lit(Floor().At(i, 0)) && Lit(Floor().At(i, 1)) && Lit(Floor().At(i, 254));
+    auto lit = [](Rgb c) { return c.Sum() > 60; }; // a trace; the glow stays far below
+    int across[2] = {}; // bundles of traces cross each edge straight, so they run on across it
+    for (int i = 0; i < 2 * 256; i++) { // rows across left and right, then columns across bottom and top
+        auto at = [&](int edge) { return i < 256 ? Floor().At(edge, i) : Floor().At(i - 256, edge); };
+        EXPECT_EQ(at(0), at(255)) << (i < 256 ? "row " : "column ") << i % 256;
+        across[i / 256] += lit(at(0)) && lit(at(1)) && lit(at(254));
     }
-    // Bundles of traces cross each edge straight, so they run on across it.
-    EXPECT_GE(leftRight, 8);
-    EXPECT_GE(bottomTop, 8);
+    EXPECT_GE(std::min(across[0], across[1]), 8);
 }
 
 TEST(PulseSprite, BlackOutsideTheMiddleThirdAndBrightestNearTheTop)
 {
-    auto black = [](Rgb c) { return c == Black; };
-    EXPECT_EQ(Pulse().Count(0, 0, 20, 63, black) + Pulse().Count(43, 0, 63, 63, black), 2 * 21 * 64) << "side thirds";
-    EXPECT_EQ(Pulse().Count(0, 0, 63, 1, black) + Pulse().Count(0, 62, 63, 63, black), 4 * 64) << "end rows";
+    auto black = [](Rgb c) { return c == Black; }; // outside columns 21..42 and rows 2..61
+    EXPECT_EQ(Pulse().Count(0, 0, 64, 64, black) - Pulse().Count(21, 2, 22, 60, black), 64 * 64 - 22 * 60);
+    EXPECT_EQ(Pulse().Count(0, 0, 64, 64, [](Rgb c) { return c.b < c.g || c.g < c.r; }), 0) << "blue to azure, white";
     std::vector<int> rowLight(64);
-    int brightestRow = 0, notBlueLed = 0;
-    Rgb brightest = Black;
-    for (int i = 0; i < 64 * 64; i++) {
-        Rgb c = Pulse().At(i % 64, i / 64);
-        rowLight[i / 64] += c.r + c.g + c.b;
-        notBlueLed += !(c.b >= c.g && c.g >= c.r);
-        if (c.r + c.g + c.b > brightest.r + brightest.g + brightest.b)
-            brightest = c, brightestRow = i / 64;
-    }
-    EXPECT_EQ(notBlueLed, 0) << "blue to azure, white at most";
+    for (int i = 0; i < 64 * 64; i++)
+        rowLight[i / 64] += Pulse().At(i % 64, i / 64).Sum();
     EXPECT_GE(std::max_element(rowLight.begin(), rowLight.end()) - rowLight.begin(), 43)
         << "head in the top third (t = 1 leads)";
-    EXPECT_GE(brightestRow, 32);
-    EXPECT_EQ(brightest, (Rgb{249, 252, 255}));
+    const Rgb white = {249, 252, 255}; // the brightest, found in the top half only
+    EXPECT_GT(Pulse().Count(0, 32, 64, 32, [&](Rgb c) { return c == white; }), 0);
+    EXPECT_EQ(Pulse().Count(0, 0, 64, 32, [&](Rgb c) { return c.Sum() >= white.Sum(); })
+              + Pulse().Count(0, 0, 64, 64, [&](Rgb c) { return c.Sum() > white.Sum(); }), 0);
 }
 
 } // namespace
