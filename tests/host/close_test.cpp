@@ -27,28 +27,45 @@ protected:
     }
 };
 
-TEST_F(CloseRules, KeysAndButtonsCloseReleasesDoNot)
+TEST_F(CloseRules, InputDeactivationAndPowerEventsRequestAClose)
 {
-    for (UINT message : {WM_KEYUP, WM_SYSKEYUP, WM_CHAR, WM_LBUTTONUP, WM_RBUTTONUP, WM_MBUTTONUP})
-        Send(message);
-    EXPECT_EQ(Closes(), 0);
-    int expected = 0;
-    for (UINT message : {WM_KEYDOWN, WM_SYSKEYDOWN, WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN}) {
-        Send(message);
-        EXPECT_EQ(Closes(), ++expected) << message;
-    }
-    for (const FakeMessage &m : Fake.posted) {
-        EXPECT_EQ(m.window, Saver);
-        EXPECT_EQ(m.wParam, 0u);
-        EXPECT_EQ(m.lParam, 0);
+    struct Case {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        bool closes;
+    } cases[] = {
+        {WM_KEYDOWN, 0, 0, true},          {WM_SYSKEYDOWN, 0, 0, true},       {WM_LBUTTONDOWN, 0, 0, true},
+        {WM_RBUTTONDOWN, 0, 0, true},      {WM_MBUTTONDOWN, 0, 0, true},      {WM_KEYUP, 0, 0, false},
+        {WM_SYSKEYUP, 0, 0, false},        {WM_CHAR, 'a', 0, false},          {WM_LBUTTONUP, 0, 0, false},
+        {WM_RBUTTONUP, 0, 0, false},       {WM_MBUTTONUP, 0, 0, false},       {WM_ACTIVATEAPP, 1, 0, false},
+        {WM_ACTIVATEAPP, 0, 0, true},      {WM_POWER, 2, 0, false},           {WM_POWER, PWR_CRITICALRESUME, 0, true},
+        {WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, 0, true},
+        {WM_POWERBROADCAST, PBT_APMSUSPEND, 0, true},
+        {WM_POWERBROADCAST, PBT_APMSTANDBY, 0, true},
+        {WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0, true},
+        {WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, PBTF_APMRESUMEFROMFAILURE, false},
+        {WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0, true},
+        {WM_POWERBROADCAST, PBT_APMRESUMECRITICAL, PBTF_APMRESUMEFROMFAILURE, false},
+        {WM_POWERBROADCAST, PBT_APMBATTERYLOW, 0, true},
+        {WM_POWERBROADCAST, PBT_APMOEMEVENT, 0, true},
+        {WM_POWERBROADCAST, 0x99, 0, true},
+    };
+    for (const Case &c : cases) {
+        Fake.posted.clear();
+        Send(c.message, c.wParam, c.lParam);
+        EXPECT_EQ(Closes(), c.closes ? 1 : 0) << "message " << c.message << " wParam " << c.wParam;
+        for (const FakeMessage &m : Fake.posted) // a close request is always the same message
+            EXPECT_TRUE(m.window == Saver && m.wParam == 0 && m.lParam == 0);
     }
 }
 
-TEST_F(CloseRules, MouseJitterUpToFourPixelsKeepsTheSaver)
+TEST_F(CloseRules, MouseMovesCountFromTheSavedPositionBeyondFourPixels)
 {
     MoveTo(103, 101); // 3 + 1
-    EXPECT_EQ(Closes(), 0);
     MoveTo(97, 99);
+    MoveTo(102, 100);
+    MoveTo(104, 100); // small moves add up, since the saved position stays
     EXPECT_EQ(Closes(), 0);
     MoveTo(103, 102); // 3 + 2
     EXPECT_EQ(Closes(), 1);
@@ -56,56 +73,14 @@ TEST_F(CloseRules, MouseJitterUpToFourPixelsKeepsTheSaver)
     EXPECT_EQ(SavedCursorPos.y, 102);
 }
 
-TEST_F(CloseRules, SmallMovesAddUpFromTheSavedPosition)
+TEST_F(CloseRules, SystemCommandsThatSwitchAwayAreRefused)
 {
-    MoveTo(102, 100);
-    MoveTo(104, 100);
-    EXPECT_EQ(Closes(), 0);
-    MoveTo(105, 100);
-    EXPECT_EQ(Closes(), 1);
-}
-
-TEST_F(CloseRules, ActivationAndSystemCommands)
-{
-    Send(WM_ACTIVATEAPP, 1);
-    EXPECT_EQ(Closes(), 0);
-    Send(WM_ACTIVATEAPP, 0);
-    EXPECT_EQ(Closes(), 1);
-
-    Fake.defaulted.clear();
-    for (WPARAM command : {SC_NEXTWINDOW, SC_PREVWINDOW, SC_SCREENSAVE}) {
+    for (WPARAM command : {SC_NEXTWINDOW, SC_PREVWINDOW, SC_SCREENSAVE})
         EXPECT_EQ(Send(WM_SYSCOMMAND, command), 0);
-        EXPECT_TRUE(Fake.defaulted.empty());
-    }
+    EXPECT_TRUE(Fake.defaulted.empty());
     Send(WM_SYSCOMMAND, SC_CLOSE);
     ASSERT_EQ(Fake.defaulted.size(), 1u); // the platform turns it into WM_CLOSE
     EXPECT_EQ(Fake.defaulted[0].wParam, (WPARAM)SC_CLOSE);
-}
-
-TEST_F(CloseRules, PowerBroadcasts)
-{
-    struct Case {
-        WPARAM event;
-        LPARAM flags;
-        bool closes;
-    } cases[] = {
-        {PBT_APMQUERYSUSPEND, 0, true},   {PBT_APMSUSPEND, 0, true},
-        {PBT_APMSTANDBY, 0, true},        {PBT_APMRESUMESUSPEND, 0, true},
-        {PBT_APMRESUMESUSPEND, PBTF_APMRESUMEFROMFAILURE, false},
-        {PBT_APMRESUMEAUTOMATIC, 0, true}, {PBT_APMRESUMECRITICAL, PBTF_APMRESUMEFROMFAILURE, false},
-        {PBT_APMBATTERYLOW, 0, true},     {PBT_APMOEMEVENT, 0, true},
-        {0x99, 0, true},
-    };
-    for (const Case &c : cases) {
-        Fake.posted.clear();
-        Send(WM_POWERBROADCAST, c.event, c.flags);
-        EXPECT_EQ(Closes(), c.closes ? 1 : 0) << "event " << c.event << " flags " << c.flags;
-    }
-    Fake.posted.clear();
-    Send(WM_POWER, 2);
-    EXPECT_EQ(Closes(), 0);
-    Send(WM_POWER, PWR_CRITICALRESUME);
-    EXPECT_EQ(Closes(), 1);
 }
 
 TEST_F(CloseRules, OnlyAChangeOfTheAcLineCloses)
