@@ -3,22 +3,10 @@
 #include "fake_win32.h"
 #include "host/host.h"
 
-static HWND const Saver = (HWND)0x900;
-
 // A running full-screen saver with the cursor saved at (100, 100).
 class CloseRules : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        ResetFake();
-        Fake.windowProc = SaverOuterProc;
-        SaverOuterProc(Saver, WM_CREATE, 0, 0);
-        Fake.posted.clear();
-    }
-    static LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
-    {
-        return SaverOuterProc(Saver, message, wParam, lParam);
-    }
+    void SetUp() override { StartSaver(false, false); }
     static int Closes() { return Fake.CountPosted(WM_CLOSE); }
     static void MoveTo(LONG x, LONG y)
     {

@@ -25,6 +25,33 @@ void ResetFake()
     Win9xPlatform = 0;
 }
 
+HWND const Saver = (HWND)0x900;
+
+void StartSaver(bool win9x, bool passwordWanted)
+{
+    ResetFake();
+    Fake.platformId = win9x ? VER_PLATFORM_WIN32_WINDOWS : VER_PLATFORM_WIN32_NT;
+    Fake.passwordWanted = passwordWanted;
+    Win9xPlatform = win9x;
+    Fake.windowProc = SaverOuterProc;
+    LoadPasswordVerifier();
+    SaverOuterProc(Saver, WM_CREATE, 0, 0);
+    Fake.posted.clear();
+}
+
+LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return SaverOuterProc(Saver, message, wParam, lParam);
+}
+
+bool ClosedByPlatform()
+{
+    for (const FakeMessage &m : Fake.defaulted)
+        if (m.message == WM_CLOSE)
+            return true;
+    return false;
+}
+
 int FakeWin32::CountPosted(UINT message) const
 {
     int n = 0;

@@ -54,3 +54,10 @@ struct FakeExit {
 };
 
 void ResetFake();
+
+// ---- a created saver window, as the close-rule and password tests see it
+extern HWND const Saver;
+
+void StartSaver(bool win9x, bool passwordWanted); // reset, family, verifier loaded, WM_CREATE sent
+LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+bool ClosedByPlatform(); // a WM_CLOSE reached the platform, which destroys the window

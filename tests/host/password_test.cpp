@@ -3,29 +3,13 @@
 #include "fake_win32.h"
 #include "host/host.h"
 
-static HWND const Saver = (HWND)0x900;
-
 // A full-screen saver on a pretended Windows 98 whose desktop asks for a password.
 class PasswordFlow : public testing::Test {
 protected:
     void SetUp() override
     {
-        ResetFake();
-        Fake.platformId = VER_PLATFORM_WIN32_WINDOWS;
-        Fake.passwordWanted = true;
-        Win9xPlatform = 1;
-        Fake.windowProc = SaverOuterProc;
-        LoadPasswordVerifier();
+        StartSaver(true, true);
         AutoPlayQueryMessage = 0xC123;
-        SaverOuterProc(Saver, WM_CREATE, 0, 0);
-    }
-    static LRESULT Close() { return SaverOuterProc(Saver, WM_CLOSE, 0, 0); }
-    static bool Destroyed()
-    {
-        for (const FakeMessage &m : Fake.defaulted)
-            if (m.message == WM_CLOSE)
-                return true;
-        return false;
     }
 };
 
@@ -42,19 +26,19 @@ TEST_F(PasswordFlow, AWrongPasswordKeepsTheSaverAndTheNextRequestsAreQuiet)
 {
     Fake.verifierAnswers = {FALSE, TRUE};
     Fake.cursor = {300, 300};
-    EXPECT_EQ(Close(), 0);
+    EXPECT_EQ(Send(WM_CLOSE), 0);
     EXPECT_EQ(Fake.prompts, 1);
-    EXPECT_FALSE(Destroyed());
+    EXPECT_FALSE(ClosedByPlatform());
     EXPECT_EQ(SavedCursorPos.x, 300); // movement is measured from where the prompt left it
 
     Fake.tick += 199; // within 200 ms of the prompt: refused without asking
-    EXPECT_EQ(Close(), 0);
+    EXPECT_EQ(Send(WM_CLOSE), 0);
     EXPECT_EQ(Fake.prompts, 1);
 
     Fake.tick += 1;
-    Close();
+    Send(WM_CLOSE);
     EXPECT_EQ(Fake.prompts, 2);
-    EXPECT_TRUE(Destroyed());
+    EXPECT_TRUE(ClosedByPlatform());
     EXPECT_EQ(CloseApproved, 1);
 }
 
@@ -74,10 +58,10 @@ TEST_F(PasswordFlow, TwoQueuedClosesGiveOnePrompt)
         }
         return SaverOuterProc(w, m, wp, lp);
     };
-    Close();
+    Send(WM_CLOSE);
     EXPECT_EQ(Fake.prompts, 1);
     EXPECT_EQ(VerifyInProgress, 0);
-    EXPECT_FALSE(Destroyed());
+    EXPECT_FALSE(ClosedByPlatform());
 }
 
 TEST_F(PasswordFlow, PendingFramesAreDroppedBeforeThePrompt)
@@ -86,20 +70,20 @@ TEST_F(PasswordFlow, PendingFramesAreDroppedBeforeThePrompt)
         Fake.posted.push_back({Saver, WM_TIMER, 1, 0});
     Fake.posted.push_back({Saver, WM_KEYDOWN, 0, 0});
     Fake.verifierAnswers = {TRUE};
-    Close();
+    Send(WM_CLOSE);
     EXPECT_EQ(Fake.CountPosted(WM_TIMER), 1); // at most two are removed
     EXPECT_EQ(Fake.CountPosted(WM_KEYDOWN), 1);
     Fake.calls.clear();
-    EXPECT_EQ(SaverOuterProc(Saver, WM_TIMER, 1, 0), 0); // swallowed once approved
+    EXPECT_EQ(Send(WM_TIMER, 1, 0), 0); // swallowed once approved
     EXPECT_TRUE(Fake.calls.empty());
 }
 
 TEST_F(PasswordFlow, AutoPlayIsRefusedWhileAPasswordGuardsTheDesktop)
 {
-    EXPECT_EQ(SaverOuterProc(Saver, 0xC123, 0, 0), 1);
+    EXPECT_EQ(Send(0xC123, 0, 0), 1);
     EXPECT_EQ(Fake.CountPosted(WM_CLOSE), 1);
     UnloadPasswordVerifier();
-    EXPECT_EQ(SaverOuterProc(Saver, 0xC123, 0, 0), 0);
+    EXPECT_EQ(Send(0xC123, 0, 0), 0);
 }
 
 TEST_F(PasswordFlow, NoPasswordWantedOrNoLibraryApprovesAtOnce)
@@ -113,8 +97,8 @@ TEST_F(PasswordFlow, NoPasswordWantedOrNoLibraryApprovesAtOnce)
         LoadPasswordVerifier();
         EXPECT_EQ(PasswordVerifier, nullptr);
         EXPECT_EQ(Fake.screenSaverRunning, -1); // the platform is not told
-        EXPECT_EQ(SaverOuterProc(Saver, WM_CLOSE, 0, 0), 0);
-        EXPECT_TRUE(Destroyed());
+        EXPECT_EQ(Send(WM_CLOSE, 0, 0), 0);
+        EXPECT_TRUE(ClosedByPlatform());
         EXPECT_EQ(Fake.prompts, 0);
     }
 }
@@ -125,6 +109,6 @@ TEST_F(PasswordFlow, TheNtFamilyLoadsNothing)
     Fake.passwordWanted = true;
     LoadPasswordVerifier();
     EXPECT_TRUE(Fake.calls.empty());
-    SaverOuterProc(Saver, WM_APP, 0, 0);
+    Send(WM_APP, 0, 0);
     EXPECT_EQ(Fake.defaulted.back().message, (UINT)WM_APP);
 }
