@@ -1,15 +1,11 @@
-// The settings dialog on an Xvfb display of the test's own: the saver's
-// settings mode driven like a user would, by keys and the close box, and
+// The settings dialog on an Xvfb display of its own, driven by keys and the close box like a user would and
 // photographed; and the platform's message box, which nothing else shows.
 #include "tests/support/xvfb.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <optional>
-#include <string>
 #include <vector>
 
 #include <FL/Fl.H>
@@ -21,11 +17,7 @@
 
 namespace fs = std::filesystem;
 
-static std::string FileText(const fs::path &file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+static std::string FileText(const fs::path &f) { std::ifstream in(f); return {std::istreambuf_iterator(in), {}}; }
 
 TEST(DialogPlatform, MessageBoxShowsItsTextUnderItsCaptionUntilClosed)
 {
@@ -50,8 +42,7 @@ static std::string StoreText(std::vector<int> bytes)
 {
     std::string text = "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel Screen Saver]\n";
     char line[32];
-    int i = 0;
-    for (const char *name : {"Speed", "Pulses", "Reflections", "Showfps"})
+    for (int i = 0; const char *name : {"Speed", "Pulses", "Reflections", "Showfps"})
         text += (snprintf(line, sizeof line, "\"%s\"=hex:%02x\n", name, bytes[i++]), line);
     return text;
 }
@@ -63,28 +54,19 @@ protected:
     Window dialog = 0;
     int left = 0, top = 0, width = 0, height = 0; // the dialog's, on the screen
 
-    void SetUp() override
-    {
-        fs::create_directories(dir);
-        setenv("VANTREL_REGISTRY", file.c_str(), 1);
-    }
+    void SetUp() override { fs::create_directories(dir), setenv("VANTREL_REGISTRY", file.c_str(), 1); }
     void TearDown() override { fs::remove_all(dir); }
 
     // Starts the program with the given command line; true once its dialog shows, focused, where it says.
     bool Open(const std::string &args)
     {
         program.emplace("timeout 15 " VANTREL_SETTINGS_PROGRAM " " + args + " >/dev/null 2>&1");
-        std::string found = ChildProcess("timeout 10 xdotool search --sync --onlyvisible --name '^Settings$' "
-                                         "windowfocus --sync getwindowgeometry --shell").Read('\0');
-        return sscanf(found.c_str(), "WINDOW=%lu X=%d Y=%d WIDTH=%d HEIGHT=%d", &dialog, &left, &top, &width, &height)
-               == 5;
+        std::string f = ChildProcess("timeout 10 xdotool search --sync --onlyvisible --name '^Settings$' "
+                                     "windowfocus --sync getwindowgeometry --shell").Read('\0');
+        return sscanf(f.c_str(), "WINDOW=%lu X=%d Y=%d WIDTH=%d HEIGHT=%d", &dialog, &left, &top, &width, &height) == 5;
     }
     // Types the keys and gives the program's exit code.
-    int Leave(const std::string &keys)
-    {
-        RunCommand("xdotool key --delay 20 " + keys);
-        return program->Wait();
-    }
+    int Leave(const std::string &keys) { return RunCommand("xdotool key --delay 20 " + keys), program->Wait(); }
 };
 
 // ---- the screen, photographed by ImageMagick as raw RGB
@@ -94,7 +76,7 @@ static std::string Shot;
 
 static unsigned Colour(int x, int y)
 {
-    const unsigned char *p = (const unsigned char *)&Shot[((size_t)y * ScreenWidth + x) * 3];
+    auto p = (const unsigned char *)&Shot[((size_t)y * ScreenWidth + x) * 3];
     return p[0] << 16 | p[1] << 8 | p[2];
 }
 
@@ -102,9 +84,8 @@ static unsigned Colour(int x, int y)
 template <class Test> static int Count(const Box &box, Test test)
 {
     int count = 0;
-    for (int y = box.y; y < box.y + box.h; y++)
-        for (int x = box.x; x < box.x + box.w; x++)
-            count += test(x, y);
+    for (int i = 0; i < box.w * box.h; i++)
+        count += test(box.x + i % box.w, box.y + i / box.w);
     return count;
 }
 
@@ -121,28 +102,23 @@ TEST_F(SettingsProgram, ShowsTheTemplateCentredAndEnterStoresWhatTheKeysSet)
     std::ofstream(file) << StoreText({200, 200, 0, 1});
     ASSERT_TRUE(Open("/c"));
     int baseX = Pixels(width, 4, DialogSize.w), baseY = Pixels(height, 8, DialogSize.h);
-    EXPECT_EQ(std::pair(width, height), std::pair(Pixels(DialogSize.w, baseX, 4), Pixels(DialogSize.h, baseY, 8)));
     EXPECT_EQ(std::pair(left, top), std::pair((ScreenWidth - width) / 2, (ScreenHeight - height) / 2));
-    auto onScreen = [&](const Box &units) {
-        return Box{left + Pixels(units.x, baseX, 4), top + Pixels(units.y, baseY, 8), Pixels(units.w, baseX, 4),
-                   Pixels(units.h, baseY, 8)};
-    };
+    auto px = [&](int units, bool down) { return down ? Pixels(units, baseY, 8) : Pixels(units, baseX, 4); };
+    auto onScreen = [&](const Box &u) { return Box{left + px(u.x, 0), top + px(u.y, 1), px(u.w, 0), px(u.h, 1)}; };
+    EXPECT_EQ(std::pair(width, height), std::pair(px(DialogSize.w, 0), px(DialogSize.h, 1)));
 
     // Photographed once the OK button's dark frame is drawn.
     Box ok = onScreen(OkButton);
     std::string shotFile = dir / "screen.rgb";
     for (int tries = 0; tries < 50 && (Shot.empty() || Colour(ok.x, ok.y + ok.h / 2) != 0); tries++, usleep(100000)) {
-        RunCommand("/usr/bin/import -window root -depth 8 rgb:" + shotFile);
-        Shot = FileText(shotFile);
+        RunCommand("/usr/bin/import -window root -depth 8 rgb:" + shotFile), Shot = FileText(shotFile);
         ASSERT_EQ(Shot.size(), (size_t)ScreenWidth * ScreenHeight * 3);
     }
 
     // Everything drawn lies in the controls' boxes, and every control draws something.
     unsigned face = Colour(left + 1, top + 1);
     auto drawn = [&](int x, int y) { return Colour(x, y) != face; };
-    auto dark = [](int x, int y) {
-        return (Colour(x, y) >> 16) + (Colour(x, y) >> 8 & 255) + (Colour(x, y) & 255) < 300;
-    };
+    auto dark = [](int x, int y) { unsigned c = Colour(x, y); return (c >> 16) + (c >> 8 & 255) + (c & 255) < 300; };
     const std::vector<Box> controls = {OkButton,   ReflectionsBox, ShowFpsBox, SpeedSlider,
                                        SpeedLabel, PulsesSlider,   PulsesLabel};
     EXPECT_EQ(Count({left, top, width, height}, [&](int x, int y) {
@@ -162,16 +138,13 @@ TEST_F(SettingsProgram, ShowsTheTemplateCentredAndEnterStoresWhatTheKeysSet)
     auto square = [&](const Box &units) { Box b = onScreen(units); return Count({b.x, b.y, b.h * 2 / 3, b.h}, dark); };
     EXPECT_GT(square(ShowFpsBox) - square(ReflectionsBox), 10);
 
-    // Sliders: a dark channel across; the thumb, which alone rises above the channel,
-    // breaks the face just below the top, at the speed's right end and the pulses' left.
+    // Sliders: a dark channel across; the thumb alone breaks the face below the top: speed at the right, pulses left.
     for (auto [units, at] : {std::pair{SpeedSlider, 1.0}, {PulsesSlider, 0.0}}) {
-        Box slider = onScreen(units);
-        EXPECT_GT(Count({slider.x, slider.y + slider.h / 2 - 2, slider.w, 4}, dark), slider.w * 7 / 10);
-        int first = -1, last = -1;
-        for (int x = slider.x + 1; x < slider.x + slider.w - 1; x++)
-            if (drawn(x, slider.y + 3))
-                first = first < 0 ? x : first, last = x;
-        EXPECT_NEAR(((first + last) / 2.0 - slider.x) / slider.w, at, 0.1) << first;
+        Box s = onScreen(units);
+        EXPECT_GT(Count({s.x, s.y + s.h / 2 - 2, s.w, 4}, dark), s.w * 7 / 10);
+        double sum = 0; // of the thumb's columns
+        int n = Count({s.x + 1, s.y + 3, s.w - 2, 1}, [&](int x, int y) { return drawn(x, y) ? sum += x, 1 : 0; });
+        EXPECT_NEAR((sum / n - s.x) / s.w, at, 0.1) << n;
     }
 
     // From OK by tab: space checks the first box; the sliders' keys move them from where they stand.
@@ -187,11 +160,9 @@ TEST_F(SettingsProgram, EscapeAndTheCloseBoxStoreNothingAndTheOwnerHoldsTheDialo
     EXPECT_EQ(FileText(file), StoreText({42, 7, 1, 0}));
 
     fs::remove(file); // a first run again, which stores the defaults as it opens
-    Display *display = XOpenDisplay(nullptr);
-    ASSERT_NE(display, nullptr);
+    Display *display = XOpenDisplay(nullptr); // on the fixture's own server, already proven by opening the dialog
     Window owner = XCreateSimpleWindow(display, DefaultRootWindow(display), 10, 10, 200, 100, 0, 0, 0), holder = 0;
-    XMapWindow(display, owner);
-    XSync(display, False);
+    XMapWindow(display, owner), XSync(display, False);
     ASSERT_TRUE(Open("/c:" + std::to_string(owner)));
     XGetTransientForHint(display, dialog, &holder);
     EXPECT_EQ(holder, owner);
@@ -199,8 +170,7 @@ TEST_F(SettingsProgram, EscapeAndTheCloseBoxStoreNothingAndTheOwnerHoldsTheDialo
     RunCommand("xdotool key --delay 20 Tab space"); // a change, for the close box to drop
     Atom protocol = XInternAtom(display, "WM_PROTOCOLS", False), quit = XInternAtom(display, "WM_DELETE_WINDOW", False);
     XEvent message = {.xclient = {ClientMessage, 0, False, display, dialog, protocol, 32, {.l = {(long)quit}}}};
-    XSendEvent(display, dialog, False, NoEventMask, &message);
-    XSync(display, False);
+    XSendEvent(display, dialog, False, NoEventMask, &message), XSync(display, False);
     EXPECT_EQ(program->Wait(), 0);
     EXPECT_EQ(FileText(file), StoreText({10, 15, 1, 1})); // the first run's defaults, stored as it opened
     XCloseDisplay(display);

@@ -15,29 +15,24 @@ inline const GLuint SlotNames[4] = {11, 12, 13, 14};
 // A fresh recorder and scene, with the slots named as above.
 inline void ResetDrawing(BYTE pulses = 15, BYTE reflections = 1, BYTE showfps = 1)
 {
-    ResetScene(10, pulses);
-    ApplySettings(10, pulses, reflections, showfps);
-    std::copy(SlotNames, SlotNames + 4, TextureSlots);
-    ResetRecorder();
+    ResetScene(10, pulses), ApplySettings(10, pulses, reflections, showfps);
+    std::copy(SlotNames, SlotNames + 4, TextureSlots), ResetRecorder();
 }
 
 // The numbers, whole or to six figures, joined by sep; addresses vary from run to run, so show as "&".
 inline std::string Join(const std::vector<double> &numbers, const char *sep)
 {
     std::string text;
-    for (size_t i = 0; i < numbers.size(); i++) {
-        char number[32];
-        std::snprintf(number, sizeof number, numbers[i] == (long long)numbers[i] ? "%.0f" : "%.6g", numbers[i]);
-        text += (i ? sep : "") + std::string(numbers[i] >= 4294967296.0 ? "&" : number);
-    }
+    for (char number[32]; double n : numbers)
+        text += (text.empty() ? "" : sep) + std::string(n >= 4294967296.0 ? "&"
+                : (std::snprintf(number, sizeof number, n == (long long)n ? "%.0f" : "%.6g", n), number));
     return text;
 }
 
 // "name(a, b, ...)", then any text the call points at.
 inline std::string Text(const RecordedCall &call)
 {
-    bool text = !call.data.empty()
-                && std::all_of(call.data.begin(), call.data.end(), [](unsigned char c) { return std::isprint(c); });
+    bool text = !call.data.empty() && std::ranges::all_of(call.data, [](unsigned char c) { return std::isprint(c); });
     return call.name + "(" + Join(call.args, ", ") + (text ? ", \"" + call.data + "\"" : "") + ")";
 }
 
@@ -61,8 +56,7 @@ inline std::vector<std::string> Outline(const std::vector<RecordedCall> &calls, 
 // The calls that one drawing routine makes, on its own.
 template <class F> std::vector<RecordedCall> CallsOf(F draw) { return ResetRecorder(), draw(), Recorder().calls; }
 
-// What a run of calls leaves behind: the capabilities enabled, the latest arguments of each call,
-// the batches drawn ("texture: s t x y z, ..." from glBegin to glEnd) and the calls real GL would refuse.
+// What calls leave: capabilities on, each call's latest arguments, batches ("texture: s t x y z, ...") and misuse.
 struct Replay {
     std::set<double> enabled;
     std::map<std::string, std::vector<double>> last;
@@ -79,10 +73,7 @@ inline Replay Replayed(const std::vector<RecordedCall> &calls)
         r.misuse += (r.open && n.starts_with("gl") && !inBatch.count(n)) + (!r.open && n == "glEnd");
         r.last[n] = a;
         r.open = n == "glBegin" || (r.open && n != "glEnd");
-        if (n == "glEnable")
-            r.enabled.insert(a[0]);
-        if (n == "glDisable")
-            r.enabled.erase(a[0]);
+        n == "glEnable" ? (void)r.enabled.insert(a[0]) : n == "glDisable" ? (void)r.enabled.erase(a[0]) : void();
         if (n == "glBegin")
             r.batches.push_back(Join({r.last["glBindTexture"].at(1)}, "") + ":");
         if (n == "glVertex3f")

@@ -2,9 +2,12 @@
 
 // ---- towers
 
-TEST(DrawTowers, EveryTowerIsOneTintAndATileBatchPerTileThenBaseAndEmptyBatch)
+TEST(DrawTowers, EveryTowerIsOneTintByGlowLevelAndATileBatchPerTileThenBaseAndEmptyBatchThenTheCityLeavesWhite)
 {
     ResetDrawing();
+    const BYTE glow[] = {0, 128, 60, 188, 100, 127}; // whatever the phase; past level 100 negative, unclamped
+    std::copy(std::begin(glow), std::end(glow), TowerGlow);
+    TileTable[TileCount - 1] = 0; // the last tile's own atlas is slot 0, not the listing atlas left bound
     auto calls = CallsOf(DrawTowers);
     std::vector<std::map<std::string, int>> counts; // per tower, split at its tint
     for (const RecordedCall &call : calls)
@@ -18,6 +21,14 @@ TEST(DrawTowers, EveryTowerIsOneTintAndATileBatchPerTileThenBaseAndEmptyBatch)
         EXPECT_EQ(counts[t], tower) << "tower " << t;
         EXPECT_EQ(drawn.batches[95 * t + 94], "12:") << "tower " << t << " ends binding the listing atlas for nothing";
     }
+    auto tints = Outline(CallsNamed("glColor3f"));
+    EXPECT_EQ(std::vector<std::string>(tints.begin(), tints.begin() + 6),
+              (std::vector<std::string>{"glColor3f(1, 1, 1)", "glColor3f(1, 1, 1)", "glColor3f(1, 0.4, 0.4)",
+                                        "glColor3f(1, 0.4, 0.4)", "glColor3f(1, 0, 0)", "glColor3f(1, -0.27, -0.27)"}));
+    EXPECT_EQ(drawn.last["glColor3f"], (std::vector<double>{1, 1, 1}));
+    EXPECT_EQ(drawn.last["glTexCoord2f"], (std::vector<double>{0.01f, 0.01f}));
+    EXPECT_EQ(drawn.last["glBindTexture"], (std::vector<double>{GL_TEXTURE_2D, (double)SlotNames[1]}));
+    EXPECT_FALSE(drawn.open);
 }
 
 TEST(DrawTowers, TilesShowTheirAtlasCellOnEveryFaceAndTheLastTowerSpansItsCell)
@@ -50,40 +61,15 @@ TEST(DrawTowers, TilesShowTheirAtlasCellOnEveryFaceAndTheLastTowerSpansItsCell)
     EXPECT_EQ(Join(low, " ") + " to " + Join(high, " "), "26.5 -1.33 26.5 to 27.5 1 27.5");
 }
 
-TEST(DrawTowers, GlowTintsByLevelWhateverThePhaseAndTheCityLeavesWhiteTheBaseTexelAndTheListingAtlas)
-{
-    ResetDrawing();
-    const BYTE glow[] = {0, 128, 60, 188, 100, 127}; // past level 100 the tint goes negative, unclamped
-    std::copy(std::begin(glow), std::end(glow), TowerGlow);
-    TowerGlow[99] = 60;
-    TileTable[TileCount - 1] = 0; // the last tile's own atlas is slot 0
-    Replay left = Replayed(CallsOf(DrawTowers));
-    auto tints = Outline(CallsNamed("glColor3f"));
-    EXPECT_EQ(std::vector<std::string>(tints.begin(), tints.begin() + 6),
-              (std::vector<std::string>{"glColor3f(1, 1, 1)", "glColor3f(1, 1, 1)", "glColor3f(1, 0.4, 0.4)",
-                                        "glColor3f(1, 0.4, 0.4)", "glColor3f(1, 0, 0)", "glColor3f(1, -0.27, -0.27)"}));
-    EXPECT_EQ(left.last["glColor3f"], (std::vector<double>{1, 1, 1}));
-    EXPECT_EQ(left.last["glTexCoord2f"], (std::vector<double>{0.01f, 0.01f}));
-    EXPECT_EQ(left.last["glBindTexture"], (std::vector<double>{GL_TEXTURE_2D, (double)SlotNames[1]}));
-    EXPECT_FALSE(left.open);
-}
-
 // ---- floor and pulses
 
-TEST(DrawFloor, OneQuadRepeatingTheFloorOncePerGridCell)
-{
-    ResetDrawing();
-    EXPECT_EQ(Outline(CallsOf(DrawFloor)),
-              (std::vector<std::string>{"glBindTexture(3553, 13)", "glBegin(7)", "glTexCoord2f(10, 10)",
-                                        "glVertex3f(-1.5, -1.34, -1.5)", "glTexCoord2f(0, 10)",
-                                        "glVertex3f(28.5, -1.34, -1.5)", "glTexCoord2f(0, 0)",
-                                        "glVertex3f(28.5, -1.34, 28.5)", "glTexCoord2f(10, 0)",
-                                        "glVertex3f(-1.5, -1.34, 28.5)", "glEnd()"}));
-}
-
-TEST(DrawPulses, EachPulseIsAUnitSquareWithItsTextureTurnedToItsHeadingAndNoPulsesOnlyBindTheSprite)
+TEST(DrawFloorAndPulses, FloorIsOneQuadRepeatingPerGridCellAndEachPulseAUnitSquareTurnedToItsHeading)
 {
     ResetDrawing(4);
+    EXPECT_EQ(Outline(CallsOf(DrawFloor)), (std::vector<std::string>{"glBindTexture(3553, 13)", "glBegin(7)",
+              "glTexCoord2f(10, 10)", "glVertex3f(-1.5, -1.34, -1.5)", "glTexCoord2f(0, 10)",
+              "glVertex3f(28.5, -1.34, -1.5)", "glTexCoord2f(0, 0)", "glVertex3f(28.5, -1.34, 28.5)",
+              "glTexCoord2f(10, 0)", "glVertex3f(-1.5, -1.34, 28.5)", "glEnd()"}));
     for (BYTE h = 0; h < 4; h++)
         PulseArray[h] = {3.0f * h, h == 3 ? 0 : -1.33f, 6, h}; // the last one at the lattice edge, height 0
     Replay drawn = Replayed(CallsOf(DrawPulses));

@@ -8,9 +8,8 @@
 // The host's default handling, as the scene sees it: logged, with an answer of its own.
 LRESULT CALLBACK SaverDefaultProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    Recorder().calls.push_back(
-        {"SaverDefaultProc", {(double)(UINT_PTR)window, (double)message, (double)wParam, (double)lParam}, ""});
-    return 0x5000 + message;
+    std::vector<double> args = {(double)(UINT_PTR)window, (double)message, (double)wParam, (double)lParam};
+    return Recorder().calls.push_back({"SaverDefaultProc", args, ""}), 0x5000 + message;
 }
 
 // A message to the scene's window, whose handle shows as 976.
@@ -21,43 +20,34 @@ class SceneWindow : public testing::Test {
 protected:
     std::string store = testing::TempDir() + "vantrel-scene-window-" + std::to_string(getpid()) + ".reg";
 
-    void SetUp() override
-    {
-        std::remove(store.c_str());
-        setenv("VANTREL_REGISTRY", store.c_str(), 1);
-        ResetDrawing();
-    }
+    void SetUp() override { std::remove(store.c_str()), setenv("VANTREL_REGISTRY", store.c_str(), 1), ResetDrawing(); }
     void TearDown() override { std::remove(store.c_str()); }
 };
 
 TEST_F(SceneWindow, CreationMeasuresInitialisesProjectsStartsBothTimersAndStepsOnce)
 {
     ResetScene(10, 15, Recorder().tickCount); // seeded from the clock, then one step
-    FillSceneTables();
-    StepScene();
+    FillSceneTables(), StepScene();
     const CameraPoseRecord steppedPose = CameraPose;
     ResetScene(10, 15, 0);
-    Recorder().clientHeight = 0; // an empty preview parent
+    Recorder().client.bottom = 0; // an empty preview parent
     EXPECT_EQ(Send(WM_CREATE), 0);
     std::vector<std::string> want = {"GetClientRect(976)", "GetTickCount()", "GetDC(976)", "ChoosePixelFormat(3520)",
-                                     "SetPixelFormat(3520, 1)", "wglCreateContext(3520)", "wglMakeCurrent(3520, 1728)",
-                                     "glGenTextures(4)"};
+        "SetPixelFormat(3520, 1)", "wglCreateContext(3520)", "wglMakeCurrent(3520, 1728)", "glGenTextures(4)"};
     for (int slot = 1; int id : {128, 112, 114, 130}) { // bitmap sizes tell the uploads apart
         std::string bitmap = std::to_string(45056 + id), size = std::to_string(Recorder().bitmaps[id]);
-        want.insert(want.end(), {"LoadImageA(4194304, " + std::to_string(id) + ", 0, 0, 0, 8192)",
-                                 "GetObjectA(" + bitmap + ", 32, &)", "glPixelStorei(3317, 4)",
-                                 "glBindTexture(3553, " + std::to_string(slot++) + ")",
-                                 "glTexParameteri(3553, 10240, 9729)", "glTexParameteri(3553, 10241, 9987)",
-                                 "gluBuild2DMipmaps(3553, 3, " + size + ", " + size + ", 32992, 5121, &)",
-                                 "DeleteObject(" + bitmap + ")"});
+        std::string load = "LoadImageA(4194304, " + std::to_string(id) + ", 0, 0, 0, 8192)";
+        want.insert(want.end(), {load, "GetObjectA(" + bitmap + ", 32, &)", "glPixelStorei(3317, 4)",
+            "glBindTexture(3553, " + std::to_string(slot++) + ")",
+            "glTexParameteri(3553, 10240, 9729)", "glTexParameteri(3553, 10241, 9987)",
+            "gluBuild2DMipmaps(3553, 3, " + size + ", " + size + ", 32992, 5121, &)", "DeleteObject(" + bitmap + ")"});
     }
     want.insert(want.end(), {"glGenLists(256)", "CreateFontA(-24, 0, 0, 0, 400, 0, 0, 0, 0, 4, 0, 0, 0, \"Verdana\")",
-                             "SelectObject(3520, 3840)", "wglUseFontOutlinesA(3520, 0, 255, 1000, 0, 0.01, 1, &)",
-                             "glEnable(3042)", "glEnable(2929)", "glEnable(3553)", "glHint(3152, 4354)",
-                             "glFogfv(2918, 0, 0, 0, 1)", "glFogf(2917, 9729)", "glHint(3156, 4353)", "glFogf(2915, 6)",
-                             "glFogf(2916, 20)", "glEnable(2912)", "glViewport(0, 0, 800, 1)", "glMatrixMode(5889)",
-                             "glLoadIdentity()", "gluPerspective(100, 800, 0.1, 100)", "glMatrixMode(5888)",
-                             "glLoadIdentity()", "SetTimer(0, 0, 10, &)", "SetTimer(976, 0, 1, 0)"});
+        "SelectObject(3520, 3840)", "wglUseFontOutlinesA(3520, 0, 255, 1000, 0, 0.01, 1, &)", "glEnable(3042)",
+        "glEnable(2929)", "glEnable(3553)", "glHint(3152, 4354)", "glFogfv(2918, 0, 0, 0, 1)", "glFogf(2917, 9729)",
+        "glHint(3156, 4353)", "glFogf(2915, 6)", "glFogf(2916, 20)", "glEnable(2912)", "glViewport(0, 0, 800, 1)",
+        "glMatrixMode(5889)", "glLoadIdentity()", "gluPerspective(100, 800, 0.1, 100)", "glMatrixMode(5888)",
+        "glLoadIdentity()", "SetTimer(0, 0, 10, &)", "SetTimer(976, 0, 1, 0)"});
     EXPECT_EQ(Outline(Recorder().calls), want);
     EXPECT_EQ(CallsNamed("SetTimer")[0].args[3], (double)(UINT_PTR)&SimulationTimerProc);
     PIXELFORMATDESCRIPTOR request = {};
@@ -70,15 +60,14 @@ TEST_F(SceneWindow, CreationMeasuresInitialisesProjectsStartsBothTimersAndStepsO
 
 TEST_F(SceneWindow, AMissingFloorBitmapLeavesOnlyTheFloorUntextured)
 {
-    Recorder().bitmaps.erase(114);
-    Send(WM_CREATE);
+    Recorder().bitmaps.erase(114), Send(WM_CREATE);
     EXPECT_EQ(Outline(CallsNamed("glBindTexture")),
               (std::vector<std::string>{"glBindTexture(3553, 1)", "glBindTexture(3553, 2)", "glBindTexture(3553, 4)"}));
     EXPECT_EQ(CallsNamed("gluBuild2DMipmaps").size() + CallsNamed("DeleteObject").size(), 6u);
     EXPECT_EQ(CallsNamed("SetTimer").size(), 2u); // the rest of creation goes on
 }
 
-TEST_F(SceneWindow, TimerDrawsAFrameOnTheDirectPassStateThenCountsIt)
+TEST_F(SceneWindow, TimerDrawsAFrameOnTheDirectPassStateThenCountsItAndOtherMessagesGoToTheHost)
 {
     Send(WM_CREATE);
     TileTable[TileCount - 1] = 0;       // the last tile binds the readout atlas
@@ -91,40 +80,34 @@ TEST_F(SceneWindow, TimerDrawsAFrameOnTheDirectPassStateThenCountsIt)
         EXPECT_EQ(FrameCount, ++frames);
     }
     // The overlay text is drawn with what creation and the direct pass left set.
-    const std::vector<RecordedCall> &calls = Recorder().calls;
-    auto text = std::find_if(calls.begin(), calls.end(), [](auto &call) { return call.name == "glPushAttrib"; });
-    ASSERT_NE(text, calls.end());
-    Replay atText = Replayed({calls.begin(), text});
+    auto text = std::ranges::find(Recorder().calls, "glPushAttrib", &RecordedCall::name);
+    ASSERT_NE(text, Recorder().calls.end());
+    Replay atText = Replayed({Recorder().calls.begin(), text});
     EXPECT_EQ(atText.enabled, (std::set<double>{GL_BLEND, GL_FOG, GL_TEXTURE_2D}));
     const std::map<std::string, std::vector<double>> state = {
         {"glBlendFunc", {GL_SRC_ALPHA, GL_ONE}}, {"glColor3f", {1, 1, 1}}, {"glColor4f", {1, 1, 1, 1}},
         {"glTexCoord2f", {0.01f, 0.01f}}, {"glBindTexture", {GL_TEXTURE_2D, 2}}, {"glMatrixMode", {GL_MODELVIEW}}};
     for (const auto &[call, args] : state)
         EXPECT_EQ(atText.last[call], args) << call;
-}
 
-TEST_F(SceneWindow, DestructionStopsTimersAndReleasesTheContext)
-{
-    for (BYTE showfps : {0, 1}) {
-        Send(WM_CREATE);
-        SaverSettings.showfps = showfps;
-        Recorder().calls.clear();
-        EXPECT_EQ(Send(WM_DESTROY), 0);
-        std::vector<std::string> want = {"KillTimer(0, 32257)",  "KillTimer(976, 32258)",  "glDeleteLists(1000, 256)",
-                                         "wglMakeCurrent(0, 0)", "wglDeleteContext(1728)", "ReleaseDC(976, 3520)"};
-        want.erase(want.begin() + 2, want.begin() + 3 - showfps); // the font's lists go only with the text
-        EXPECT_EQ(Outline(Recorder().calls), want) << "showfps " << +showfps;
-    }
-}
-
-TEST_F(SceneWindow, OtherMessagesGoToTheHostUnchanged)
-{
-    Send(WM_CREATE);
+    // Everything else is the host's, untouched.
     const std::vector<double> messages[] = {
         {WM_SIZE, 0, MAKELPARAM(1024, 768)}, {WM_PAINT, 0, 0}, {WM_KEYDOWN, 0x41, -1}, {WM_APP, 0xFFFFFFFFu, 123456}};
     for (const auto &m : messages) {
         Recorder().calls.clear();
         EXPECT_EQ(Send((UINT)m[0], (WPARAM)m[1], (LPARAM)m[2]), (LRESULT)(0x5000 + m[0]));
         EXPECT_EQ(Outline(Recorder().calls), std::vector<std::string>{"SaverDefaultProc(976, " + Join(m, ", ") + ")"});
+    }
+}
+
+TEST_F(SceneWindow, DestructionStopsTimersAndReleasesTheContext)
+{
+    for (BYTE showfps : {0, 1}) {
+        Send(WM_CREATE), SaverSettings.showfps = showfps, Recorder().calls.clear();
+        EXPECT_EQ(Send(WM_DESTROY), 0);
+        std::vector<std::string> want = {"KillTimer(0, 32257)",  "KillTimer(976, 32258)",  "glDeleteLists(1000, 256)",
+                                         "wglMakeCurrent(0, 0)", "wglDeleteContext(1728)", "ReleaseDC(976, 3520)"};
+        want.erase(want.begin() + 2, want.begin() + 3 - showfps); // the font's lists go only with the text
+        EXPECT_EQ(Outline(Recorder().calls), want) << "showfps " << +showfps;
     }
 }

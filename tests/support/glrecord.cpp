@@ -1,21 +1,19 @@
-// The recording OpenGL, GLU and platform calls: every one logs its name and
-// arguments; what state they would set, the tests read back from the log.
+// The recording OpenGL, GLU and platform calls: each logs its name and arguments, the tests read state from the log.
 #include "tests/support/glrecord.h"
 
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <numeric>
 #include <type_traits>
-#include <utility>
 
 // ---- the log
 std::vector<RecordedCall> CallsNamed(const std::string &name)
 {
     std::vector<RecordedCall> found;
-    for (const RecordedCall &call : Recorder().calls)
-        if (call.name == name)
-            found.push_back(call);
+    std::ranges::copy_if(Recorder().calls, std::back_inserter(found), [&](auto &call) { return call.name == name; });
     return found;
 }
 
@@ -86,9 +84,8 @@ BOOL WINAPI wglDeleteContext(HGLRC context) { return LOG(context), TRUE; }
 HFONT WINAPI CreateFontA(int h, int w, int esc, int orient, int weight, DWORD italic, DWORD under, DWORD strike,
                          DWORD charSet, DWORD outPrec, DWORD clipPrec, DWORD quality, DWORD pitch, LPCSTR face)
 {
-    LOG_DATA(face, std::strlen(face), h, w, esc, orient, weight, italic, under, strike, charSet, outPrec, clipPrec,
-             quality, pitch);
-    return FakeFont;
+    return LOG_DATA(face, std::strlen(face), h, w, esc, orient, weight, italic, under, strike, charSet, outPrec,
+                    clipPrec, quality, pitch), FakeFont;
 }
 HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) { return LOG(dc, object), nullptr; }
 BOOL WINAPI wglUseFontOutlinesA(HDC dc, DWORD first, DWORD count, DWORD base, FLOAT dev, FLOAT ext, int fmt,
@@ -100,14 +97,8 @@ UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC callba
     return LOG(window, id, elapse, (void *)callback), window ? (id ? id : FakeWindowTimer) : FakeThreadTimer;
 }
 BOOL WINAPI KillTimer(HWND window, UINT_PTR id) { return LOG(window, id), TRUE; }
-BOOL WINAPI GetClientRect(HWND window, LPRECT rect)
-{
-    return *rect = {0, 0, Recorder().clientWidth, Recorder().clientHeight}, LOG(window), TRUE;
-}
-DWORD WINAPI GetTickCount()
-{
-    return LOG(), std::exchange(Recorder().tickCount, Recorder().tickCount + Recorder().tickStep);
-}
+BOOL WINAPI GetClientRect(HWND window, LPRECT rect) { return *rect = Recorder().client, LOG(window), TRUE; }
+DWORD WINAPI GetTickCount() { auto &r = Recorder(); return LOG(), (r.tickCount += r.tickStep) - r.tickStep; }
 HMODULE WINAPI GetModuleHandleA(LPCSTR) { return FakeModule; } // not logged: asked once or per bitmap alike
 HANDLE WINAPI LoadImageA(HINSTANCE module, LPCSTR name, UINT type, int cx, int cy, UINT flags)
 {

@@ -1,6 +1,5 @@
-// A recording stand-in for OpenGL 1.1, GLU and the context, font, timer and
-// bitmap calls of the scene, linked in place of the real libraries so that
-// tests can run the scene without a display and read back what it drew.
+// A recording stand-in for OpenGL 1.1, GLU and the scene's context, font, timer and bitmap calls, linked in place
+// of the real libraries so that tests can run the scene without a display and read back what it drew.
 #pragma once
 
 #include <windows.h>
@@ -10,8 +9,7 @@
 #include <string>
 #include <vector>
 
-// One call: its name, its numeric arguments (handles and pointers as their
-// address) and the bytes behind a pointer argument where they matter.
+// One call: its name, its numeric arguments (handles and pointers as their address) and the bytes behind a pointer.
 struct RecordedCall {
     std::string name;
     std::vector<double> args;
@@ -25,7 +23,7 @@ struct GlRecorder {
     std::vector<RecordedCall> calls;
     DWORD tickCount = 4242; // what GetTickCount answers next
     DWORD tickStep = 0;     // added to it after every reading
-    LONG clientWidth = 800, clientHeight = 600;
+    RECT client = {0, 0, 800, 600};
     std::map<int, LONG> bitmaps = {{128, 28}, {112, 12}, {114, 14}, {130, 30}}; // sides by id; a missing id fails
 };
 
