@@ -2,8 +2,9 @@
 // so that a user can read it, edit it and import it on Windows. Every call
 // reads the file afresh; a write replaces only the lines of the one value it
 // changes and lands atomically; a file we cannot parse is never written.
-#include <windows.h>
+#include "registry.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -53,6 +54,7 @@ struct OpenKey {
 static OpenKey RootKeys[2] = {{"HKEY_CURRENT_USER", KEY_ALL_ACCESS}, {"HKEY_LOCAL_MACHINE", KEY_ALL_ACCESS}};
 static std::set<OpenKey *> OpenKeys;              // handles given out and not yet closed
 static std::set<std::string> ReportedFiles;       // broken files already named on stderr
+static std::vector<Section> Overrides;            // values for this run only, never written
 static const REGSAM WriteAccess = KEY_WRITE & ~KEY_READ; // KEY_SET_VALUE | KEY_CREATE_SUB_KEY
 
 // ---- text helpers
@@ -379,10 +381,10 @@ static std::string FormatValue(std::string_view name, DWORD type, std::string_vi
 }
 
 // The value's last occurrence under the key: on import, later lines win.
-static const Value *FindValue(const Store &st, const std::string &path, std::string_view name)
+static const Value *FindValue(const std::vector<Section> &sections, const std::string &path, std::string_view name)
 {
     const Value *found = nullptr;
-    for (const Section &s : st.sections)
+    for (const Section &s : sections)
         if (SameName(s.path, path))
             for (const Value &v : s.values)
                 if (SameName(v.name, name))
@@ -390,15 +392,14 @@ static const Value *FindValue(const Store &st, const std::string &path, std::str
     return found;
 }
 
-// Whether the key is in the file: a root, its own section, or a subkey's.
+// Whether the key is in the file or given for this run: a root, its own section, or a subkey's.
 static bool KeyExists(const Store &st, const std::string &path)
 {
-    if (path.find('\\') == path.npos)
-        return true;
-    for (const Section &s : st.sections)
-        if (StartsWith(s.path, path) && (s.path.size() == path.size() || s.path[path.size()] == '\\'))
-            return true;
-    return false;
+    auto holds = [&path](const Section &s) {
+        return StartsWith(s.path, path) && (s.path.size() == path.size() || s.path[path.size()] == '\\');
+    };
+    return path.find('\\') == path.npos || std::any_of(st.sections.begin(), st.sections.end(), holds)
+        || std::any_of(Overrides.begin(), Overrides.end(), holds);
 }
 
 // ---- handles
@@ -484,7 +485,9 @@ LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD
     Store st;
     if (LSTATUS status = UseKey(key, KEY_QUERY_VALUE, open, st))
         return status;
-    const Value *v = FindValue(st, open->path, name ? name : "");
+    const Value *v = FindValue(Overrides, open->path, name ? name : "");
+    if (!v)
+        v = FindValue(st.sections, open->path, name ? name : "");
     if (!v)
         return ERROR_FILE_NOT_FOUND;
     if (type)
@@ -512,7 +515,7 @@ LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type,
     if (LSTATUS status = UseKey(key, KEY_SET_VALUE, open, st))
         return status;
     std::string_view bytes(reinterpret_cast<const char *>(data), data ? size : 0);
-    if (const Value *old = FindValue(st, open->path, valueName)) // keeps the name as the file spells it
+    if (const Value *old = FindValue(st.sections, open->path, valueName)) // keeps the name as the file spells it
         return Splice(st, old->first, old->last + 1, FormatValue(old->name, type, bytes, st.eol));
     std::string line = FormatValue(valueName, type, bytes, st.eol);
     const Section *home = nullptr;
@@ -531,4 +534,11 @@ LSTATUS WINAPI RegCloseKey(HKEY key)
     if (OpenKeys.erase(open)) // the roots are never closed
         delete open;
     return ERROR_SUCCESS;
+}
+
+void OverrideRegistryValue(HKEY root, LPCSTR subkey, LPCSTR name, DWORD type, const BYTE *data, DWORD size)
+{
+    const OpenKey *base = Resolve(root);
+    Value v = {name ? name : "", type, std::string(reinterpret_cast<const char *>(data), size), 0, 0};
+    Overrides.push_back({base->path + "\\" + subkey, 0, {v}});
 }

@@ -1,6 +1,6 @@
 // The registry file on Linux: what a user finds in it, what survives a
 // write, and what a broken or read-only file does to the calls.
-#include <windows.h>
+#include "platform/registry.h"
 
 #include <gtest/gtest.h>
 
@@ -256,4 +256,21 @@ TEST_F(Registry, OthersFilesKeepAllButTheLinesWrittenAndBrokenOrReadOnlyOnesAreN
         EXPECT_EQ(ReadFile(file), expected);
         RegCloseKey(early), RegCloseKey(key);
     }
+}
+
+TEST_F(Registry, ValuesGivenForTheRunShadowTheStoredOnesAndAreNeverWritten)
+{
+    Prepare(Settings + "\"Speed\"=hex:0a\n");
+    const BYTE fast = 90;
+    OverrideRegistryValue(HKEY_CURRENT_USER, SettingsKey, "Speed", REG_BINARY, &fast, 1);
+    HKEY user = nullptr, machine = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, SettingsKey, 0, KEY_READ, &user), ERROR_SUCCESS);
+    EXPECT_EQ(Query(user, "Speed"), "\x5a");
+    EXPECT_EQ(Query(user, "Pulses"), "<error 2>");
+    ASSERT_EQ(Create(&machine), ERROR_SUCCESS);
+    EXPECT_EQ(Query(machine, "Speed"), "\x0a");
+    EXPECT_EQ(Set(machine, "Pulses", REG_BINARY, "\x03"), ERROR_SUCCESS);
+    EXPECT_EQ(ReadFile(file), Settings + "\"Speed\"=hex:0a\n\"Pulses\"=hex:03\n");
+    RegCloseKey(user);
+    RegCloseKey(machine);
 }
