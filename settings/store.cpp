@@ -1,4 +1,4 @@
-// The four settings: one-byte registry values under one machine-wide key.
+// The four settings: one-byte registry values, a user's own over the machine's.
 #include "settings/settings.h"
 #include "scene/scene.h"
 
@@ -31,26 +31,35 @@ void ApplySettings(BYTE speed, BYTE pulses, BYTE reflections, BYTE showfps)
     PulseArray = SaverSettings.pulses > 0 ? new Pulse[SaverSettings.pulses]() : nullptr;
 }
 
-// Reads the four values, writing back the default of any that is missing or not one byte.
-// A user who may not write the machine's key still gets what an administrator stored there.
+// A value stored as exactly one byte; anything else counts as missing.
+static bool QueryByte(HKEY key, const char *name, BYTE *byte)
+{
+    DWORD size = 1;
+    return key && RegQueryValueExA(key, name, nullptr, nullptr, byte, &size) == ERROR_SUCCESS && size == 1;
+}
+
+// Reads the four values: the user's own where there is one, else the machine's, else the default,
+// which is written back to the machine's key when it may be written.
 void LoadSettings()
 {
-    HKEY key = nullptr;
+    HKEY user = nullptr, machine = nullptr;
+    RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_SUBKEY, 0, KEY_READ, &user);
     bool writable = RegCreateKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_SUBKEY, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                    KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS;
-    if (!writable)
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_SUBKEY, 0, KEY_READ, &key);
+                                    KEY_ALL_ACCESS, nullptr, &machine, nullptr) == ERROR_SUCCESS;
+    if (!writable) // an ordinary user still reads what an administrator stored
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_SUBKEY, 0, KEY_READ, &machine);
     BYTE bytes[4];
     for (int i = 0; i < 4; i++) {
-        DWORD size = 1;
-        if (RegQueryValueExA(key, StoredValues[i].name, nullptr, nullptr, &bytes[i], &size) != ERROR_SUCCESS
-            || size != 1) {
-            bytes[i] = StoredValues[i].fallback;
-            if (writable)
-                RegSetValueExA(key, StoredValues[i].name, 0, REG_BINARY, &bytes[i], 1);
-        }
+        const StoredValue &value = StoredValues[i];
+        if (QueryByte(user, value.name, &bytes[i]) || QueryByte(machine, value.name, &bytes[i]))
+            continue;
+        bytes[i] = value.fallback;
+        if (writable)
+            RegSetValueExA(machine, value.name, 0, REG_BINARY, &bytes[i], 1);
     }
-    if (key)
-        RegCloseKey(key);
+    if (user)
+        RegCloseKey(user);
+    if (machine)
+        RegCloseKey(machine);
     ApplySettings(bytes[0], bytes[1], bytes[2], bytes[3]);
 }

@@ -85,6 +85,24 @@ TEST_F(SettingsStore, OnlyTheMissingValueIsWritten)
     EXPECT_EQ(Stored("Reflections"), "\x07");
 }
 
+TEST_F(SettingsStore, AUsersOwnValuesWinAndTheMachinesFillTheRest)
+{
+    const std::string stored = "Windows Registry Editor Version 5.00\r\n\r\n"
+                               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel Screen Saver]\r\n"
+                               "\"Speed\"=hex:14\r\n\"Pulses\"=hex:07\r\n\r\n"
+                               "[HKEY_CURRENT_USER\\SOFTWARE\\Vantrel Screen Saver]\r\n"
+                               "\"Speed\"=hex:32\r\n\"Pulses\"=hex:00,01\r\n\"Showfps\"=hex:00\r\n";
+    Write(stored);
+    LoadSettings();
+    EXPECT_EQ(SaverSettings.speedByte, 50);
+    EXPECT_EQ(SaverSettings.pulses, 7); // the user's two bytes are no setting
+    EXPECT_EQ(SaverSettings.reflections, 1);
+    EXPECT_EQ(SaverSettings.showfps, 0);
+    // Only the value neither key holds gets its default, in the machine's key.
+    EXPECT_EQ(Read(), stored.substr(0, stored.find("\r\n\r\n[HKEY_CURRENT")) + "\r\n\"Reflections\"=hex:01"
+                          + stored.substr(stored.find("\r\n\r\n[HKEY_CURRENT")));
+}
+
 TEST_F(SettingsStore, AFourByteValueIsReplacedByTheOneByteDefault)
 {
     WriteKey("\"Speed\"=dword:00000064\r\n\"Pulses\"=hex:c8\r\n\"Reflections\"=hex:01\r\n\"Showfps\"=hex:01\r\n");
