@@ -36,17 +36,42 @@ static const char *const Remarks[] = {"; RESET", "; CHECK", "; SWAP", "; COUNT",
 #define PICK(dice, words) (words[DiceBelow(dice, int(sizeof(words) / sizeof(words[0])))])
 
 // One line of a system readout: a status, a gauge, a register pair, a hex dump or a task.
+// Each draw is its own statement, last field first as the committed pictures were drawn,
+// so that every compiler rolls the dice in the same order.
 static void ReadoutLine(Dice &dice, char *line, int room)
 {
     char text[64];
     switch (DiceBelow(dice, 5)) {
-    case 0: snprintf(text, sizeof text, "%s %02d %s", PICK(dice, Devices), DiceBelow(dice, 64), PICK(dice, States)); break;
-    case 1: snprintf(text, sizeof text, "%s %3d%%", PICK(dice, Gauges), DiceBelow(dice, 101)); break;
-    case 2: snprintf(text, sizeof text, "%s=%04X %s=%02X", PICK(dice, Registers), DiceBelow(dice, 65536),
-                     PICK(dice, Registers), DiceBelow(dice, 256)); break;
-    case 3: snprintf(text, sizeof text, "%04X %02X %02X %02X", DiceBelow(dice, 65536), DiceBelow(dice, 256),
-                     DiceBelow(dice, 256), DiceBelow(dice, 256)); break;
-    default: snprintf(text, sizeof text, "%s....%s", PICK(dice, Tasks), PICK(dice, States)); break;
+    case 0: {
+        const char *state = PICK(dice, States);
+        int number = DiceBelow(dice, 64);
+        snprintf(text, sizeof text, "%s %02d %s", PICK(dice, Devices), number, state);
+        break;
+    }
+    case 1: {
+        int percent = DiceBelow(dice, 101);
+        snprintf(text, sizeof text, "%s %3d%%", PICK(dice, Gauges), percent);
+        break;
+    }
+    case 2: {
+        int low = DiceBelow(dice, 256);
+        const char *second = PICK(dice, Registers);
+        int word = DiceBelow(dice, 65536);
+        snprintf(text, sizeof text, "%s=%04X %s=%02X", PICK(dice, Registers), word, second, low);
+        break;
+    }
+    case 3: {
+        int bytes[3];
+        for (int &byte : bytes)
+            byte = DiceBelow(dice, 256);
+        snprintf(text, sizeof text, "%04X %02X %02X %02X", DiceBelow(dice, 65536), bytes[2], bytes[1], bytes[0]);
+        break;
+    }
+    default: {
+        const char *state = PICK(dice, States);
+        snprintf(text, sizeof text, "%s....%s", PICK(dice, Tasks), state);
+        break;
+    }
     }
     snprintf(line, size_t(room) + 1, "%s", text);
 }
@@ -59,12 +84,25 @@ static void CodeLine(Dice &dice, char *line, int room)
     switch (DiceBelow(dice, 8)) {
     case 0: snprintf(text, sizeof text, "%s:", PICK(dice, Labels)); break;
     case 1: snprintf(text, sizeof text, "%s", PICK(dice, Remarks)); break;
-    case 2: snprintf(text, sizeof text, "%sIF %s>%d GOTO %d", indent, PICK(dice, Names), DiceBelow(dice, 20),
-                     10 * DiceBelow(dice, 50)); break;
-    case 3: snprintf(text, sizeof text, "%s%s=%s+%d", indent, PICK(dice, Names), PICK(dice, Names), DiceBelow(dice, 16)); break;
+    case 2: {
+        int target = 10 * DiceBelow(dice, 50);
+        int limit = DiceBelow(dice, 20);
+        snprintf(text, sizeof text, "%sIF %s>%d GOTO %d", indent, PICK(dice, Names), limit, target);
+        break;
+    }
+    case 3: {
+        int step = DiceBelow(dice, 16);
+        const char *source = PICK(dice, Names);
+        snprintf(text, sizeof text, "%s%s=%s+%d", indent, PICK(dice, Names), source, step);
+        break;
+    }
     case 4: snprintf(text, sizeof text, "%sCALL %04X", indent, DiceBelow(dice, 65536)); break;
-    default: snprintf(text, sizeof text, "%s%s %s,%s", indent, PICK(dice, Opcodes), PICK(dice, Registers),
-                      PICK(dice, Registers)); break;
+    default: {
+        const char *source = PICK(dice, Registers);
+        const char *target = PICK(dice, Registers);
+        snprintf(text, sizeof text, "%s%s %s,%s", indent, PICK(dice, Opcodes), target, source);
+        break;
+    }
     }
     snprintf(line, size_t(room) + 1, "%s", text);
 }
