@@ -16,7 +16,8 @@ set_target_properties(vantrel PROPERTIES SUFFIX .scr)
 target_compile_definitions(vantrel PRIVATE
   VANTREL_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} VANTREL_VERSION_MINOR=${PROJECT_VERSION_MINOR})
 target_link_libraries(vantrel PRIVATE ${VANTREL_WINDOWS_LIBS})
-target_link_options(vantrel PRIVATE -static -Wl,--undefined=WinMain)
+# Stripped: the runtime libraries bring debug sections that would double the file.
+target_link_options(vantrel PRIVATE -static -s -Wl,--undefined=WinMain)
 
 # The release: the .scr and a short read-me in one zip.
 set(release_zip ${CMAKE_BINARY_DIR}/vantrel-${PROJECT_VERSION}-windows-x64.zip)

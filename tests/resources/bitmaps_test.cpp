@@ -83,6 +83,19 @@ TEST(BitmapFiles, AreUncompressed24BitBottomUpWithoutColourTableAndRegenerateByt
     }
 }
 
+TEST(IconFile, HoldsItsFourSizesAndRegeneratesByteForByte)
+{
+    std::ifstream in(std::string(VANTREL_RESOURCE_DIR) + "/vantrel.ico", std::ios::binary);
+    const std::vector<uint8_t> file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_GE(file.size(), 6u + 4 * 16);
+    EXPECT_EQ(std::vector<uint8_t>(file.begin(), file.begin() + 6), (std::vector<uint8_t>{0, 0, 1, 0, 4, 0}));
+    std::vector<int> sides;
+    for (int i = 0; i < 4; i++)
+        sides.push_back(file[6 + 16 * i] ? file[6 + 16 * i] : 256); // a width byte of 0 means 256
+    EXPECT_EQ(sides, (std::vector<int>{16, 32, 48, 256}));
+    EXPECT_TRUE(DrawIconFile() == file) << "the generator draws it again";
+}
+
 TEST(Atlases, NavyGroundNearTexCoordZeroInkBlueLedEveryReadoutCellFilledListingInTheLeftColumns)
 {
     const std::tuple<const Loaded &, Rgb, Rgb, bool> cases[] = {

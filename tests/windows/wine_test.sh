@@ -184,6 +184,16 @@ case_win98() {
     [ "$RC" = 0 ] || fail "the password change exited with $RC"
 }
 
+# The release zip as a user gets it: the .scr with one icon group of its own (not 100) and no debug sections.
+case_release() {
+    unzip -q -d "$WORK/zip" "$VANTREL_WINDOWS_BUILD"/vantrel-*-windows-x64.zip || fail "cannot unpack the zip"
+    scr="$WORK/zip/vantrel.scr"
+    groups=$(wrestool -l --type=group_icon "$scr" | sed -n 's/.*--name=\([^ ]*\).*/\1/p' | tr '\n' ' ')
+    [ "$groups" = "1 " ] || fail "icon groups \"$groups\", not one named 1"
+    sections=$(x86_64-w64-mingw32-objdump -h "$scr" | awk '$2 ~ /^\.debug/ { print $2 }' | tr '\n' ' ')
+    [ -z "$sections" ] || fail "debug sections in the release: $sections"
+}
+
 case "${1:-}" in
 prefix | unprefix) "case_$1" ;;
 *) start_display && "case_$1" || fail "no case \"${1:-}\", or it failed" ;;

@@ -16,5 +16,8 @@ Picture DrawListingAtlas();     // resource 112
 Picture DrawFloorPattern();     // resource 114
 Picture DrawPulseSprite();      // resource 130
 
+// The program's file icon as an .ico file: 16, 32 and 48 pixels as bitmaps, 256 as PNG.
+std::vector<uint8_t> DrawIconFile();
+
 // The picture as an uncompressed 24-bit BMP file, rows bottom-up.
 std::vector<uint8_t> EncodeBmp(const Picture &picture);

@@ -103,7 +103,7 @@ int DiceBelow(Dice &dice, int n)
 // BMP file
 //
 
-static void PutLittle(std::vector<uint8_t> &out, uint32_t value, int bytes)
+void PutLittle(std::vector<uint8_t> &out, uint32_t value, int bytes)
 {
     for (int i = 0; i < bytes; i++)
         out.push_back(uint8_t(value >> (8 * i)));

@@ -19,6 +19,8 @@ void DrawBox(Picture &picture, int x0, int y0, int x1, int y1, Rgb colour);
 void FillBox(Picture &picture, int x0, int y0, int x1, int y1, Rgb colour);
 Rgb MixRgb(Rgb a, Rgb b, float weight);                         // weight 0 gives a, 1 gives b
 
+void PutLittle(std::vector<uint8_t> &out, uint32_t value, int bytes); // a little-endian file field
+
 uint32_t RollDice(Dice &dice);
 int DiceBelow(Dice &dice, int n);                               // 0..n-1
 

@@ -1,4 +1,4 @@
-// vantrel-bitmaps: writes the saver's four bitmaps into a folder and,
+// vantrel-bitmaps: writes the saver's four bitmaps and its file icon into a folder and,
 // on request, one PNG contact sheet of them for people to look at.
 #include "canvas.h"
 
@@ -94,6 +94,11 @@ int main(int argc, char **argv)
             fprintf(stderr, "%s: cannot write %s\n", argv[0], path.c_str());
             return 1;
         }
+    }
+    std::string icon = std::string(argv[1]) + "/vantrel.ico";
+    if (!WriteBytes(icon, DrawIconFile())) {
+        fprintf(stderr, "%s: cannot write %s\n", argv[0], icon.c_str());
+        return 1;
     }
     if (argc == 3 && !WritePng(argv[2], ContactSheet(pictures))) {
         fprintf(stderr, "%s: cannot write %s\n", argv[0], argv[2]);
