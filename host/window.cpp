@@ -25,7 +25,8 @@ static RECT VirtualScreen()
     return area;
 }
 
-// Makes the saver window and runs its messages until it is gone; the quit code is the result.
+// Makes the saver window and runs its messages until it is gone; the quit code is the result,
+// -1 when no window could be made.
 int RunSaverWindow(HWND parent)
 {
     WNDCLASSA saverClass = {};
@@ -65,7 +66,7 @@ int RunSaverWindow(HWND parent)
         SaverWindow = CreateWindowExA(exStyle, SaverClassName, title, style, area.left, area.top,
                                       area.right - area.left, area.bottom - area.top, parent, nullptr,
                                       ModuleInstance, nullptr);
-    int result = 0;
+    int result = -1; // no window could be made: a failure, not a run
     if (SaverWindow) {
         if (!PreviewMode)
             SetForegroundWindow(SaverWindow);

@@ -153,7 +153,7 @@ HICON WINAPI LoadIconA(HINSTANCE, LPCSTR) { return nullptr; }
 HGDIOBJ WINAPI GetStockObject(int) { return nullptr; }
 ATOM WINAPI RegisterClassA(const WNDCLASSA *c) { Fake.windowProc = c->lpfnWndProc; return 1; }
 
-// Creation records what was asked and makes no window, so the loop never runs.
+// Creation records what was asked and makes a window unless told to fail; its loop ends at once.
 HWND WINAPI CreateWindowExA(DWORD, LPCSTR, LPCSTR title, DWORD style, int, int, int, int, HWND parent, HMENU,
                             HINSTANCE, LPVOID)
 {
@@ -161,9 +161,13 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR, LPCSTR title, DWORD style, int, int, 
     Fake.createdParent = parent;
     Fake.createdStyle = style;
     Fake.createdTitle = title;
-    return nullptr;
+    return Fake.creationFails ? nullptr : Saver;
 }
-BOOL WINAPI GetMessageA(LPMSG, HWND, UINT, UINT) { return FALSE; }
+BOOL WINAPI GetMessageA(LPMSG message, HWND, UINT, UINT)
+{
+    *message = MSG{nullptr, WM_QUIT, (WPARAM)Fake.quitCode, 0, 0, {}};
+    return FALSE;
+}
 BOOL WINAPI TranslateMessage(const MSG *) { return TRUE; }
 LRESULT WINAPI DispatchMessageA(const MSG *) { return 0; }
 

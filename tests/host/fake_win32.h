@@ -29,6 +29,8 @@ struct FakeWin32 {
     bool passwordLibrary = true;         // PASSWORD.CPL loads
     std::vector<BOOL> verifierAnswers;   // successive prompt results
     WNDPROC windowProc = nullptr;        // where SendMessageA delivers
+    bool creationFails = false;          // CreateWindowExA makes no window
+    int quitCode = 0;                    // what the message loop's quit message carries
 
     // ---- what the host did
     std::vector<FakeMessage> posted;     // the queue, oldest first

@@ -121,6 +121,20 @@ TEST(Modes, ASecondFullScreenStartOnlyBringsTheFirstForward)
     EXPECT_EQ(Fake.calls, std::vector<std::string>{"foreground 85"});
 }
 
+TEST(Modes, ASaverWindowEndsWithItsQuitCodeOrMinusOneWhenItCannotBeMade)
+{
+    for (const char *tail : {"/s", "/p 1234"}) {
+        for (bool fails : {false, true}) {
+            ResetFake();
+            Fake.windows = {1234};
+            Fake.creationFails = fails;
+            Fake.quitCode = 7;
+            std::string copy = tail;
+            EXPECT_EQ(RunSaverMode(nullptr, copy.data()), fails ? -1 : 7) << tail;
+        }
+    }
+}
+
 TEST(Modes, FullScreenRecordsThePowerStatePreviewDoesNot)
 {
     for (auto [tail, power, want] : {std::tuple{"/s", 0, 0}, {"/s", -1, 255}, {"/p 1234", 1, 255}}) {
