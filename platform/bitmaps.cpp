@@ -2,6 +2,7 @@
 // files of resources/ into byte arrays; LoadImageA reads one into a
 // device-independent section that GetObjectA describes and DeleteObject frees.
 #include "bitmaps.h"
+#include "gdi.h"
 
 #include <cstring>
 #include <set>
@@ -22,6 +23,14 @@ static std::set<DibSection *> LiveSections;
 // Little-endian fields; callers have checked that the header is all there.
 static DWORD ReadDword(const BYTE *p) { return DWORD(p[0]) | DWORD(p[1]) << 8 | DWORD(p[2]) << 16 | DWORD(p[3]) << 24; }
 static WORD ReadWord(const BYTE *p) { return WORD(p[0] | p[1] << 8); }
+
+// What DeleteObject does with a section.
+static void FreeSection(HGDIOBJ handle)
+{
+    DibSection *section = static_cast<DibSection *>(handle);
+    LiveSections.erase(section);
+    delete section;
+}
 
 HBITMAP CreateBitmapFromBmp(const void *bytes, size_t length)
 {
@@ -49,6 +58,7 @@ HBITMAP CreateBitmapFromBmp(const void *bytes, size_t length)
     section->bits.assign(file + offset, file + offset + pixelBytes);
     section->header = {0, width, height, LONG(stride), 1, 24, section->bits.data()};
     LiveSections.insert(section);
+    TrackGdiObject(section, FreeSection);
     return reinterpret_cast<HBITMAP>(section);
 }
 
@@ -81,13 +91,3 @@ int WINAPI GetObjectA(HANDLE handle, int size, LPVOID buffer)
     return int(sizeof(BITMAP));
 }
 
-// Frees a section we gave out; any other handle is left alone and reported as not deleted.
-BOOL WINAPI DeleteObject(HGDIOBJ handle)
-{
-    DibSection *section = FindSection(handle);
-    if (!section)
-        return FALSE;
-    LiveSections.erase(section);
-    delete section;
-    return TRUE;
-}

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "font_outline.h"
+#include "gdi.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -43,11 +44,22 @@ static const unsigned short AnsiHighCodes[32] = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178, // 0x98
 };
 
+// What DeleteObject does with a font: a device context that still holds it falls back to the system font.
+static void FreeFont(HGDIOBJ font)
+{
+    for (auto &[dc, selected] : SelectedFonts)
+        if (selected == font)
+            selected = (HGDIOBJ)&SystemFont;
+    delete (FontRequest *)font;
+}
+
 // Records what the font should look like; the face is looked up when outlines are built.
 HFONT WINAPI CreateFontA(int, int, int, int, int weight, DWORD italic, DWORD, DWORD, DWORD, DWORD, DWORD,
                          DWORD, DWORD, LPCSTR face)
 {
-    return (HFONT) new FontRequest{face ? face : "", weight ? weight : FW_NORMAL, italic != 0};
+    HFONT font = (HFONT) new FontRequest{face ? face : "", weight ? weight : FW_NORMAL, italic != 0};
+    TrackGdiObject(font, FreeFont);
+    return font;
 }
 
 // Makes the font current in the device context and hands back the one it replaces.

@@ -7,6 +7,8 @@
 
 // ---- font and counter
 GLuint FontListBase;
+static HFONT OverlayFont;      // selected into the scene's device context while the lists live
+static HGDIOBJ PreviousFont;   // what the device context held before
 int FrameCount;
 int ShownFps;
 DWORD FpsWindowStart = GetTickCount(); // the first window runs from program start
@@ -16,10 +18,18 @@ void CreateOverlayFont(HDC dc)
 {
     static GLYPHMETRICSFLOAT metrics[256];
     FontListBase = glGenLists(256);
-    HFONT font = CreateFontA(-24, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_TT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Verdana");
-    SelectObject(dc, font);
+    OverlayFont = CreateFontA(-24, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_TT_PRECIS,
+                              CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Verdana");
+    PreviousFont = SelectObject(dc, OverlayFont);
     wglUseFontOutlinesA(dc, 0, 255, FontListBase, 0.0f, 0.01f, WGL_FONT_POLYGONS, metrics);
+}
+
+// Deletes the glyph lists while the context is current, then the font, once the device context lets go of it.
+void DeleteOverlayFont(HDC dc)
+{
+    glDeleteLists(FontListBase, 256);
+    SelectObject(dc, PreviousFont);
+    DeleteObject(OverlayFont);
 }
 
 // Formats printf-style into a fixed buffer and draws it at the model-view origin.

@@ -70,6 +70,7 @@ extern int ShownFps;         // frames counted in the last window
 extern DWORD FpsWindowStart; // tick count when the current window began
 
 void CreateOverlayFont(HDC dc);
+void DeleteOverlayFont(HDC dc);
 void DrawOverlayText(const char *format, ...);
 void CountFrame();
 

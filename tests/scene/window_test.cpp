@@ -105,9 +105,10 @@ TEST_F(SceneWindow, DestructionStopsTimersAndReleasesTheContext)
     for (BYTE showfps : {0, 1}) {
         Send(WM_CREATE), SaverSettings.showfps = showfps, Recorder().calls.clear();
         EXPECT_EQ(Send(WM_DESTROY), 0);
-        std::vector<std::string> want = {"KillTimer(0, 32257)",  "KillTimer(976, 32258)",  "glDeleteLists(1000, 256)",
-                                         "wglMakeCurrent(0, 0)", "wglDeleteContext(1728)", "ReleaseDC(976, 3520)"};
-        want.erase(want.begin() + 2, want.begin() + 3 - showfps); // the font's lists go only with the text
+        std::vector<std::string> want = {"KillTimer(0, 32257)",    "KillTimer(976, 32258)", "glDeleteLists(1000, 256)",
+                                         "SelectObject(3520, 0)",  "DeleteObject(3840)",    "wglMakeCurrent(0, 0)",
+                                         "wglDeleteContext(1728)", "ReleaseDC(976, 3520)"};
+        want.erase(want.begin() + 2, want.begin() + 5 - 3 * showfps); // the font and its lists go only with the text
         EXPECT_EQ(Outline(Recorder().calls), want) << "showfps " << +showfps;
     }
 }
