@@ -6,12 +6,14 @@
 #include "x11.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 // ---- configs
 static GLXFBConfig *Configs; // every config of the screen, in the server's order
 static int ConfigCount;
 static XVisualInfo *ChosenWindowVisual;
+static bool GlxAvailable; // and a config fits: known once the first window is made
 
 static int ConfigValue(GLXFBConfig config, int attribute)
 {
@@ -69,15 +71,21 @@ static int BestFormat(bool doubleBuffer, int colorBits, int depthBits, int stenc
     return format;
 }
 
+// Says once why windows get no GL: no GLX at all, or no config that fits.
 XVisualInfo *WindowVisual()
 {
     if (ChosenWindowVisual)
         return ChosenWindowVisual;
     Display *display = OpenXDisplay();
-    int format = BestFormat(true, 24, 0, 8, 0); // what the scene asks for, with a stencil for its mirror
+    int errorBase, eventBase;
+    GlxAvailable = glXQueryExtension(display, &errorBase, &eventBase);
+    int format = GlxAvailable ? BestFormat(true, 24, 0, 8, 0) : 0; // the scene's request, with a stencil for its mirror
     if (format)
         ChosenWindowVisual = glXGetVisualFromFBConfig(display, Configs[format - 1]);
-    if (!ChosenWindowVisual) { // no GLX: plain windows, and no context will be made
+    if (!ChosenWindowVisual) { // plain windows, and no context will be made
+        std::fprintf(stderr, "vantrel: %s: nothing will be drawn\n",
+                     GlxAvailable ? "the screen has no true-colour OpenGL visual" : "the X server offers no OpenGL (GLX)");
+        GlxAvailable = false;
         static XVisualInfo plain;
         plain.visual = DefaultVisual(display, DefaultScreen(display));
         plain.visualid = XVisualIDFromVisual(plain.visual);
@@ -91,7 +99,7 @@ XVisualInfo *WindowVisual()
 int WINAPI ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR *request)
 {
     OwnWindow *window = FindOwnWindow((HWND)dc);
-    if (!window || !request)
+    if (!window || !request || !GlxAvailable)
         return 0;
     return BestFormat(request->dwFlags & PFD_DOUBLEBUFFER, request->cColorBits, request->cDepthBits,
                       request->cStencilBits, window->visual);

@@ -9,7 +9,8 @@ ClientSizeRecord ClientSize;
 HDC SceneDC;
 HGLRC SceneContext;
 
-// Pixel format, rendering context, textures, overlay font and the state every frame relies on.
+// Pixel format, rendering context, textures, overlay font and the state every frame relies on;
+// without a context current, SceneContext stays null and nothing else is done.
 void CreateSceneContext(HWND window)
 {
     PIXELFORMATDESCRIPTOR request = {};
@@ -24,7 +25,12 @@ void CreateSceneContext(HWND window)
     int format = ChoosePixelFormat(SceneDC, &request);
     SetPixelFormat(SceneDC, format, &request);
     SceneContext = wglCreateContext(SceneDC);
-    wglMakeCurrent(SceneDC, SceneContext);
+    if (SceneContext && !wglMakeCurrent(SceneDC, SceneContext)) {
+        wglDeleteContext(SceneContext);
+        SceneContext = nullptr;
+    }
+    if (!SceneContext)
+        return; // no picture, and no GL call, which would have nowhere to go
 
     LoadTextures();
     if (SaverSettings.showfps)

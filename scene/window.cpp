@@ -19,7 +19,8 @@ static void CreateScene(HWND window)
     GetClientRect(window, &client);
     ClientSize = {client.right, client.bottom};
     InitScene(window);
-    SetupProjection(ClientSize.width, ClientSize.height);
+    if (SceneContext)
+        SetupProjection(ClientSize.width, ClientSize.height);
     SimulationTimer = SetTimer(nullptr, 0, 10, SimulationTimerProc);
     FrameTimer = SetTimer(window, 0, 1, nullptr);
     StepScene(); // the first frame already shows a placed camera
@@ -30,8 +31,8 @@ static void DestroyScene(HWND window)
 {
     KillTimer(nullptr, SimulationTimer);
     KillTimer(window, FrameTimer);
-    if (SaverSettings.showfps)
-        glDeleteLists(FontListBase, 256);
+    if (SceneContext && SaverSettings.showfps)
+        DeleteOverlayFont(SceneDC);
     wglMakeCurrent(nullptr, nullptr);
     wglDeleteContext(SceneContext);
     ReleaseDC(window, SceneDC);
@@ -45,8 +46,10 @@ LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         CreateScene(window);
         return 0;
     case WM_TIMER:
-        RenderFrame();
-        CountFrame();
+        if (SceneContext) { // without one the saver runs on, showing nothing
+            RenderFrame();
+            CountFrame();
+        }
         return 0;
     case WM_DESTROY:
         DestroyScene(window);

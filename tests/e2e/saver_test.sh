@@ -5,7 +5,7 @@ SAVER=$1
 HELPER=$2 # prints the id of a 200x100 window of another program at 0,0
 . "$(dirname "$0")/xvfb.sh"
 export VANTREL_REGISTRY="$WORK/registry.reg"
-start_xvfb 640x480
+start_xvfb 640x480x24
 
 start_saver() {
     "$SAVER" "$@" 2>"$WORK/saver.log" &

@@ -16,13 +16,15 @@ trap cleanup EXIT INT TERM
 
 fail() { echo "FAIL: $*"; exit 1; }
 
-# Starts Xvfb on the first free display from :90 and exports DISPLAY.
+# Starts Xvfb on the first free display from :90 and exports DISPLAY; $1 is
+# the screen's size and depth, any further arguments go to Xvfb.
 start_xvfb() {
-    size=${1:-640x480}
+    screen=${1:-640x480x24}
+    shift $(($# > 0))
     n=90
     while [ $n -lt 190 ]; do
         if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then
-            Xvfb :$n -screen 0 "${size}x24" -br -noreset -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+            Xvfb :$n -screen 0 "$screen" -br -noreset -nolisten tcp "$@" >"$WORK/xvfb.log" 2>&1 &
             XVFB_PID=$!
             track $XVFB_PID
             for _ in $(seq 50); do
