@@ -137,4 +137,8 @@ TEST(FontLists, OverlayTextLightsOnlyTheTopLeftBand)
     EXPECT_LT(starts[0], 5);
     EXPECT_EQ(std::max_element(gaps.begin() + 1, gaps.end()) - gaps.begin(), 4); // the 5, after the space
     EXPECT_TRUE(end > 66 && end < 81) << end; // past the 7's last column
+    EXPECT_TRUE(DeleteObject(font));
+    EXPECT_FALSE(DeleteObject(font)) << "twice";
+    wglDeleteContext(context);
+    DestroyHeadlessWindow(window);
 }

@@ -164,7 +164,7 @@ static void DrawBarChart(Picture &picture, Dice &dice, int ox, int oy, const Sha
     for (int k = 0; k < 4; k++) {
         int x = ox + 8 + 7 * k;
         DrawBox(picture, x, oy + 56 - Heights[k], x + 4, oy + 56, ink);
-        char label[16];
+        char label[32];
         snprintf(label, sizeof label, "CH%d %2d", k + 1, Heights[k]);
         DrawText(picture, ox + 37, oy + 8 + 8 * k, label, LineShade(dice, shades));
     }
