@@ -172,6 +172,14 @@ BOOL WINAPI IsWindow(HWND window)
     return XGetWindowAttributes(OpenXDisplay(), XidOf(window), &attributes) != 0;
 }
 
+// Whether the window could be seen: it and every window it lies in are mapped.
+BOOL WINAPI IsWindowVisible(HWND window)
+{
+    XWindowAttributes attributes;
+    return window && XGetWindowAttributes(OpenXDisplay(), XidOf(window), &attributes)
+        && attributes.map_state == IsViewable;
+}
+
 // The screen's root, or the window XScreenSaver made to stand for it while it runs us.
 HWND WINAPI GetDesktopWindow(void)
 {

@@ -5,6 +5,9 @@
 
 // ---- the two clocks
 UINT_PTR SimulationTimer, FrameTimer;
+static bool FramesResting; // the window cannot be seen: the frame timer only looks now and then
+
+enum { FramePeriod = 1, RestingFramePeriod = 100 }; // milliseconds
 
 // The 10 ms thread timer: one simulation tick per expiry.
 void CALLBACK SimulationTimerProc(HWND, UINT, UINT_PTR, DWORD)
@@ -22,7 +25,7 @@ static void CreateScene(HWND window)
     if (SceneContext)
         SetupProjection(ClientSize.width, ClientSize.height);
     SimulationTimer = SetTimer(nullptr, 0, 10, SimulationTimerProc);
-    FrameTimer = SetTimer(window, 0, 1, nullptr);
+    FrameTimer = SetTimer(window, 0, FramePeriod, nullptr);
     StepScene(); // the first frame already shows a placed camera
 }
 
@@ -38,6 +41,28 @@ static void DestroyScene(HWND window)
     ReleaseDC(window, SceneDC);
 }
 
+// Whether a frame drawn now could be seen: the window shown, in shown parents, and not empty.
+static bool FrameVisible(HWND window)
+{
+    RECT client;
+    return IsWindowVisible(window) && GetClientRect(window, &client) && client.right > 0 && client.bottom > 0;
+}
+
+// Draws and counts a frame where it can be seen; a hidden window draws none and its
+// frame timer slows down until the window shows again, while the simulation ticks on.
+static void DrawFrameIfSeen(HWND window)
+{
+    bool visible = FrameVisible(window);
+    if (visible == FramesResting) { // just hidden, or shown again
+        FramesResting = !visible;
+        SetTimer(window, 0, visible ? FramePeriod : RestingFramePeriod, nullptr);
+    }
+    if (visible) {
+        RenderFrame();
+        CountFrame();
+    }
+}
+
 // Handles creation, frames and destruction; everything else goes to the host.
 LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -46,10 +71,8 @@ LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         CreateScene(window);
         return 0;
     case WM_TIMER:
-        if (SceneContext) { // without one the saver runs on, showing nothing
-            RenderFrame();
-            CountFrame();
-        }
+        if (SceneContext) // without one the saver runs on, showing nothing
+            DrawFrameIfSeen(window);
         return 0;
     case WM_DESTROY:
         DestroyScene(window);

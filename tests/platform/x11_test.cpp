@@ -249,3 +249,20 @@ TEST_F(X11, AForegroundPopupGetsInputUntilClosedAndAPreviewGetsNoneAndEndsWithIt
     EXPECT_TRUE(PumpUntil([&] { return Got(preview, WM_DESTROY); }));
     EXPECT_FALSE(Got(preview, WM_MOUSEMOVE) || Got(preview, WM_LBUTTONDOWN) || Got(preview, WM_KEYDOWN));
 }
+
+TEST_F(X11, AWindowIsVisibleOnlyWhileItAndTheWindowsItLiesInAreMapped)
+{
+    HWND parent = MakeWindow(WS_POPUP | WS_VISIBLE), child = MakeWindow(WS_CHILD | WS_VISIBLE, 50, 50, parent);
+    HWND hidden = MakeWindow(WS_POPUP);
+    EXPECT_EQ(IsWindowVisible(parent), TRUE);
+    EXPECT_EQ(IsWindowVisible(child), TRUE);
+    EXPECT_EQ(IsWindowVisible(hidden), FALSE);
+    Display *other = XOpenDisplay(nullptr); // as another program would hide it
+    XUnmapWindow(other, (Window)(UINT_PTR)parent);
+    XSync(other, False);
+    XCloseDisplay(other);
+    EXPECT_EQ(IsWindowVisible(child), FALSE);
+    EXPECT_EQ(IsWindowVisible(parent), FALSE);
+    for (HWND window : {child, parent, hidden})
+        DestroyWindow(window);
+}

@@ -112,3 +112,19 @@ TEST_F(SceneWindow, DestructionStopsTimersAndReleasesTheContext)
         EXPECT_EQ(Outline(Recorder().calls), want) << "showfps " << +showfps;
     }
 }
+
+TEST_F(SceneWindow, AWindowThatCannotBeSeenDrawsNothingAndItsFrameTimerRests)
+{
+    Send(WM_CREATE);
+    struct Step { BOOL visible; LONG height; size_t frames; std::vector<std::string> timers; };
+    const Step steps[] = {{FALSE, 600, 0, {"SetTimer(976, 0, 100, 0)"}}, {FALSE, 600, 0, {}},
+                          {TRUE, 600, 1, {"SetTimer(976, 0, 1, 0)"}},    {TRUE, 600, 1, {}},
+                          {TRUE, 0, 0, {"SetTimer(976, 0, 100, 0)"}}, // shown, but empty
+                          {TRUE, 600, 1, {"SetTimer(976, 0, 1, 0)"}}};
+    for (const Step &step : steps) {
+        Recorder().visible = step.visible, Recorder().client.bottom = step.height, Recorder().calls.clear();
+        EXPECT_EQ(Send(WM_TIMER), 0);
+        EXPECT_EQ(CallsNamed("SwapBuffers").size(), step.frames) << step.visible << ' ' << step.height;
+        EXPECT_EQ(Outline(CallsNamed("SetTimer")), step.timers) << step.visible << ' ' << step.height;
+    }
+}

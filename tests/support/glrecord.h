@@ -24,6 +24,7 @@ struct GlRecorder {
     DWORD tickCount = 4242; // what GetTickCount answers next
     DWORD tickStep = 0;     // added to it after every reading
     RECT client = {0, 0, 800, 600};
+    BOOL visible = TRUE;    // what IsWindowVisible says
     std::map<int, LONG> bitmaps = {{128, 28}, {112, 12}, {114, 14}, {130, 30}}; // sides by id; a missing id fails
 };
 
