@@ -4,13 +4,21 @@
 
 #include <GL/glu.h>
 
-// Roll about the line of sight, then the camera; a parked camera looks on toward its segment's end.
+// ---- the view held at Speed 0, taken at the first frame
+HeldViewRecord HeldView;
+
+// Roll about the line of sight, then the camera. At Speed 0 eye and look-at coincide, and the
+// path builds a new segment on every tick, so a view taken from it would jump to another
+// crossing at every frame: the camera holds its first view instead, from its crossing along
+// its segment, and the picture stays still but for the city's own flicker, flares and pulses.
 static void PlaceCamera()
 {
-    const PathPoint &eye = CameraPose.eye;
-    PathPoint at = CameraPose.lookAt;
-    if (at.x == eye.x && at.z == eye.z && at.height == eye.height)
-        at = {CameraPath.end.x, CameraPath.end.z, eye.height};
+    PathPoint eye = CameraPose.eye, at = CameraPose.lookAt;
+    if (SaverSettings.speed == 0) {
+        if (!HeldView.taken)
+            HeldView = {true, eye, {CameraPath.end.x, CameraPath.end.z, eye.height}};
+        eye = HeldView.eye, at = HeldView.lookAt;
+    }
     glRotatef(CameraPose.roll, 0, 0, 1);
     gluLookAt(eye.x, eye.height, eye.z, at.x, at.height, at.z, 0, 1, 0);
 }

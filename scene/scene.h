@@ -48,6 +48,13 @@ struct CameraPoseRecord {
 extern CameraPathRecord CameraPath;
 extern CameraPoseRecord CameraPose;
 
+struct HeldViewRecord {
+    bool taken;
+    PathPoint eye, lookAt;
+};
+
+extern HeldViewRecord HeldView; // the renderer's still view at Speed 0, taken at its first frame
+
 // ---- simulation
 void StepScene();  // one fixed tick of pulses, flares, flicker, glow, camera
 void StepCamera(); // roll, then fly along the path

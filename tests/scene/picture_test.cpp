@@ -145,3 +145,22 @@ TEST_F(ScenePicture, FrameRateTextIsDimNavyInTheTopLeft)
         return glyph(i) && !(corner && std::abs(dr) <= Rounding && dg >= 0 && db > dg && db <= 60);
     })) << "each glyph pixel adds only a little dark blue, and only in the top-left corner";
 }
+
+TEST_F(ScenePicture, AtSpeedZeroTheViewHoldsStillWhileTheCityLivesOn)
+{
+    ApplySettings(0, 15, 1, 0); // the flight stopped, pulses running
+    FillSceneTables();
+    HeldView.taken = false;
+    StepScene(); // as at the window's creation
+    Picture last = Render();
+    for (int frame = 0; frame < 5; frame++) {
+        for (int tick = 0; tick < 7; tick++)
+            StepScene(); // each tick builds a new segment from another crossing
+        Picture now = Render();
+        int lit = CountPixels([&](int i) { return now[i].r + now[i].g + now[i].b > 60; });
+        int moved = CountPixels([&](int i) { return Changed(now[i], last[i]); });
+        EXPECT_GT(lit, Width * Height / 20) << "frame " << frame << " shows the city";
+        EXPECT_LT(moved, Width * Height / 10) << "frame " << frame << " differs only by flicker and pulses";
+        last = now;
+    }
+}
