@@ -162,7 +162,7 @@ static bool ToUtf16(std::string_view text, std::string &bytes)
                  : lead >= 0xF0 && lead < 0xF5 ? 3 : -1;
         if (more < 0 || i + more >= text.size())
             return false;
-        char32_t c = lead & (0x7F >> (more ? more + 1 : 0));
+        char32_t c = lead & (0x7F >> more); // with the lead's 0 bit, which adds nothing
         for (int k = 1; k <= more; k++) {
             if ((BYTE(text[i + k]) & 0xC0) != 0x80)
                 return false;
