@@ -1,21 +1,27 @@
 // Linux: the registry, kept as one text file in the format regedit exports,
-// so that a user can read it, edit it and import it on Windows. Every call
-// reads the file afresh; a write replaces only the lines of the one value it
-// changes and lands atomically; a file we cannot parse is never written.
+// so that a user can read it, edit it and import it on Windows. Keys under
+// HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER live in the same file, the user's.
+// Every call reads the file afresh; a file we cannot parse is never written.
+//
+// Unlike Windows, writes land when the key is flushed or closed: a handle
+// keeps its RegSetValueExA values, which queries through it already see, and
+// RegFlushKey or RegCloseKey stores them together in one atomic save that
+// replaces only the lines of the values it changes. So a group of values
+// written through one handle is in the file whole or not at all, whatever
+// happens to the process meanwhile; RegSetValueExA refuses at once what it
+// can tell (bad arguments, no write access, a file we cannot parse), and the
+// flush or close returns what the save came to. Values still unsaved when
+// the process ends are lost, as with a handle never closed.
 #include "registry.h"
+#include "registry_file.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <pwd.h>
+#include <functional>
 #include <set>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 // ---- file format
@@ -29,18 +35,17 @@ struct Value {
     std::string name; // "" is the key's default value, @ in the file
     DWORD type;
     std::string data;
-    size_t first, last; // its lines, continuation lines included
+    size_t from, to; // where its lines are in the text, continuation lines included
 };
 
 struct Section {
     std::string path; // root name and subkey, as between the brackets
-    size_t last;      // its header or last value line: where a new value goes
+    size_t end;       // the end of its header or last value line: where a new value goes
     std::vector<Value> values;
 };
 
 struct Store {
-    std::string file;
-    std::vector<std::string> lines; // each with its line ending: together, the file's bytes
+    StoreFile file;
     std::vector<Section> sections;
     std::string eol; // the line ending the file already uses
 };
@@ -49,11 +54,11 @@ struct Store {
 struct OpenKey {
     std::string path;
     REGSAM access;
+    std::vector<Value> pending; // written through this handle, not yet saved
 };
 
-static OpenKey RootKeys[2] = {{"HKEY_CURRENT_USER", KEY_ALL_ACCESS}, {"HKEY_LOCAL_MACHINE", KEY_ALL_ACCESS}};
+static OpenKey RootKeys[2] = {{"HKEY_CURRENT_USER", KEY_ALL_ACCESS, {}}, {"HKEY_LOCAL_MACHINE", KEY_ALL_ACCESS, {}}};
 static std::set<OpenKey *> OpenKeys;              // handles given out and not yet closed
-static std::set<std::string> ReportedFiles;       // broken files already named on stderr
 static std::vector<Section> Overrides;            // values for this run only, never written
 static const REGSAM WriteAccess = KEY_WRITE & ~KEY_READ; // KEY_SET_VALUE | KEY_CREATE_SUB_KEY
 
@@ -180,26 +185,36 @@ static const char *ParseData(std::string_view s, Value &v)
     return ParseBytes(s, v.data);
 }
 
-// Finds the file's keys and values; says what is wrong and on which line, or null.
-static const char *Parse(Store &st, size_t &i)
+// The line that starts at text[at], line ending included; at moves past it.
+static std::string_view NextLine(std::string_view text, size_t &at)
 {
-    std::vector<std::string> &lines = st.lines;
-    std::string_view head = lines[0];
+    size_t start = at, end = text.find('\n', at);
+    at = end == text.npos ? text.size() : end + 1;
+    return text.substr(start, at - start);
+}
+
+// Finds the file's keys and values; says what is wrong and on which line, or null.
+static const char *Parse(Store &st, size_t &number)
+{
+    std::string_view text = st.file.text;
+    size_t at = 0;
+    number = 1;
+    std::string_view line = NextLine(text, at), head = line;
     if (head.starts_with(ByteOrderMark))
         head.remove_prefix(3);
     head = Trim(head);
-    i = 0;
     if (head != HeaderLine && head != OldHeaderLine)
         return "not a registry file: the first line must be \"Windows Registry Editor Version 5.00\"";
-    st.eol = lines[0].ends_with("\r\n") ? "\r\n" : "\n";
-    for (i = 1; i < lines.size(); i++) {
-        std::string_view s = Trim(lines[i]);
+    st.eol = line.ends_with("\r\n") ? "\r\n" : "\n";
+    for (number = 2; at < text.size(); number++) {
+        size_t from = at;
+        std::string_view s = Trim(NextLine(text, at));
         if (s.starts_with('[')) {
             if (s.starts_with("[-"))
                 return "deleting keys is not supported";
             if (!s.ends_with(']') || !ValidKeyPath(s.substr(1, s.size() - 2)))
                 return "malformed key name";
-            st.sections.push_back({std::string(s.substr(1, s.size() - 2)), i, {}});
+            st.sections.push_back({std::string(s.substr(1, s.size() - 2)), at, {}});
         } else if (s.starts_with('"') || s.starts_with('@')) { // other lines are kept and ignored
             Value v = {};
             size_t end = s[0] == '@'; // past the @, or at the opening quote
@@ -211,135 +226,72 @@ static const char *Parse(Store &st, size_t &i)
             if (st.sections.empty())
                 return "value before the first key";
             std::string data(Trim(rest.substr(1)));
-            v.first = i;
             while (StartsWith(data, "hex") && data.ends_with('\\')) { // regedit's wrapped hex
-                if (i + 1 == lines.size())
+                if (at == text.size())
                     return "unterminated continuation";
                 data.pop_back();
-                data += Trim(lines[++i]);
+                data += Trim(NextLine(text, at));
+                number++;
             }
             if (const char *why = ParseData(data, v))
                 return why;
-            v.last = i;
+            v.from = from;
+            v.to = at;
             st.sections.back().values.push_back(v);
-            st.sections.back().last = i;
+            st.sections.back().end = at;
         }
     }
     return nullptr;
 }
 
-// ---- the file
-
-// Where the store lives: $VANTREL_REGISTRY, else the user's configuration folder.
-static std::string StorePath()
+// Parses the file's text, a missing file being a header alone. A broken file is named once on stderr.
+static LSTATUS ParseStore(Store &st)
 {
-    const char *path = getenv("VANTREL_REGISTRY");
-    if (path && *path)
-        return path;
-    const char *config = getenv("XDG_CONFIG_HOME");
-    if (config && *config == '/')
-        return std::string(config) + "/vantrel/registry.reg";
-    const char *home = getenv("HOME");
-    const struct passwd *user = home && *home ? nullptr : getpwuid(getuid());
-    return std::string(user ? user->pw_dir : home ? home : "") + "/.config/vantrel/registry.reg";
-}
-
-static std::string FolderOf(const std::string &file) { return file.substr(0, file.rfind('/') + 1); }
-
-// Whether a write could land: no file yet, or both the file and its folder writable.
-static bool Writable(const std::string &file)
-{
-    std::string folder = FolderOf(file);
-    return access(file.c_str(), F_OK) != 0
-        || (access(file.c_str(), W_OK) == 0 && access(folder.empty() ? "." : folder.c_str(), W_OK) == 0);
-}
-
-static bool ReadAll(const std::string &file, std::string &out)
-{
-    int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(fd, buffer, sizeof buffer)) > 0)
-        out.append(buffer, n);
-    close(fd);
-    return n == 0;
-}
-
-// Reads and parses the file; a missing file is an empty store. Fails with
-// what the calls return: a broken file is named once on stderr.
-static LSTATUS Load(Store &st)
-{
-    st.file = StorePath();
-    std::string bytes;
-    if (!ReadAll(st.file, bytes)) {
-        if (errno != ENOENT && errno != ENOTDIR)
-            return ERROR_ACCESS_DENIED;
-        bytes = std::string(HeaderLine) + "\n";
-    }
-    for (size_t at = 0, end; at < bytes.size(); at = end) {
-        end = bytes.find('\n', at);
-        end = end == bytes.npos ? bytes.size() : end + 1;
-        st.lines.push_back(bytes.substr(at, end - at));
-    }
-    if (st.lines.empty())
-        st.lines.emplace_back();
+    if (!st.file.exists && st.file.text.empty())
+        st.file.text = std::string(HeaderLine) + "\n";
+    st.sections.clear();
     size_t line;
     const char *why = Parse(st, line);
-    if (!why)
-        return ERROR_SUCCESS;
-    if (ReportedFiles.insert(st.file).second)
-        fprintf(stderr, "vantrel: %s:%zu: %s\n", st.file.c_str(), line + 1, why);
-    return ERROR_BADDB;
+    return why ? StoreFailure(ERROR_BADDB, st.file.path, line, why) : ERROR_SUCCESS;
 }
 
-// Writes the whole file through a temporary one beside it, flushed to disk and renamed over it.
-static LSTATUS WriteAtomically(const std::string &file, const std::string &bytes)
+// Reads and parses the file, failing with what the calls return.
+static LSTATUS Load(Store &st)
 {
-    if (!Writable(file))
-        return ERROR_ACCESS_DENIED;
-    std::string folder = FolderOf(file);
-    for (size_t at = folder.find('/', 1); at != folder.npos; at = folder.find('/', at + 1))
-        mkdir(folder.substr(0, at).c_str(), 0777); // most exist already
-    std::string temp = file + ".XXXXXX";
-    int fd = mkstemp(temp.data());
-    if (fd < 0)
-        return ERROR_ACCESS_DENIED;
-    struct stat old;
-    bool written = (stat(file.c_str(), &old) != 0 || fchmod(fd, old.st_mode & 07777) == 0)
-        && write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size()) && fsync(fd) == 0;
-    written = close(fd) == 0 && written;
-    if (!written || rename(temp.c_str(), file.c_str()) != 0) {
-        unlink(temp.c_str());
-        return ERROR_ACCESS_DENIED;
-    }
-    int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) { // makes the rename itself survive a crash
-        fsync(dir);
-        close(dir);
-    }
-    return ERROR_SUCCESS;
+    LSTATUS status = ReadStore(st.file);
+    return status == ERROR_SUCCESS ? ParseStore(st) : status;
 }
 
-// Saves the file with lines [from, to) replaced by text, every other byte as it was.
-static LSTATUS Splice(const Store &st, size_t from, size_t to, std::string text)
+// A read-modify-write under the store's lock: change edits the file as it is now.
+static LSTATUS Update(const std::function<LSTATUS(Store &)> &change)
 {
-    if (from > 0 && !st.lines[from - 1].ends_with('\n'))
+    return UpdateStore([&change](StoreFile &file) {
+        Store st = {std::move(file), {}, {}};
+        LSTATUS status = ParseStore(st);
+        if (status == ERROR_SUCCESS)
+            status = change(st);
+        file = std::move(st.file);
+        return status;
+    });
+}
+
+// Puts text in place of the bytes [from, to), every other byte as it was.
+static LSTATUS Splice(Store &st, size_t from, size_t to, std::string text)
+{
+    if (from > 0 && st.file.text[from - 1] != '\n')
         text.insert(0, st.eol);
-    std::string bytes;
-    for (size_t i = 0; i < from; i++)
-        bytes += st.lines[i];
-    bytes += text;
-    for (size_t i = to; i < st.lines.size(); i++)
-        bytes += st.lines[i];
-    return WriteAtomically(st.file, bytes);
+    st.file.text.replace(from, to - from, text);
+    return ParseStore(st);
 }
 
 // A section header for the end of the file, after a blank line as regedit leaves them.
 static std::string NewSection(const Store &st, const std::string &path)
 {
-    return (Trim(st.lines.back()).empty() ? "" : st.eol) + "[" + path + "]" + st.eol;
+    std::string_view text = st.file.text;
+    if (text.ends_with('\n'))
+        text.remove_suffix(1);
+    std::string_view last = text.substr(text.rfind('\n') + 1); // npos + 1 is 0: the only line
+    return (Trim(last).empty() ? "" : st.eol) + "[" + path + "]" + st.eol;
 }
 
 // Quotes a name or string as regedit does.
@@ -380,15 +332,23 @@ static std::string FormatValue(std::string_view name, DWORD type, std::string_vi
     return out + eol;
 }
 
-// The value's last occurrence under the key: on import, later lines win.
+// The last value of that name: on import, later lines win.
+static const Value *LastNamed(const std::vector<Value> &values, std::string_view name)
+{
+    const Value *found = nullptr;
+    for (const Value &v : values)
+        if (SameName(v.name, name))
+            found = &v;
+    return found;
+}
+
+// The value's last occurrence under the key.
 static const Value *FindValue(const std::vector<Section> &sections, const std::string &path, std::string_view name)
 {
     const Value *found = nullptr;
     for (const Section &s : sections)
-        if (SameName(s.path, path))
-            for (const Value &v : s.values)
-                if (SameName(v.name, name))
-                    found = &v;
+        if (const Value *v = SameName(s.path, path) ? LastNamed(s.values, name) : nullptr)
+            found = v;
     return found;
 }
 
@@ -430,31 +390,67 @@ static LSTATUS Open(HKEY parent, LPCSTR sub, REGSAM access, bool create, PHKEY r
         path = path + "\\" + sub;
     }
     Store st;
-    LSTATUS status = Load(st);
-    if (status != ERROR_SUCCESS)
+    if (LSTATUS status = Load(st))
         return status;
-    bool exists = KeyExists(st, path);
+    bool exists = KeyExists(st, path), created = false;
     if (!exists && !create)
         return ERROR_FILE_NOT_FOUND;
-    if ((access & WriteAccess) && !Writable(st.file))
-        return ERROR_ACCESS_DENIED;
-    if (!exists && (status = Splice(st, st.lines.size(), st.lines.size(), NewSection(st, path))) != ERROR_SUCCESS)
+    if (access == MAXIMUM_ALLOWED)
+        access = StoreWritable(st.file) ? KEY_ALL_ACCESS : KEY_READ;
+    LSTATUS status = access & WriteAccess ? CheckWritable(st.file) : ERROR_SUCCESS;
+    if (status == ERROR_SUCCESS && !exists)
+        status = Update([&](Store &now) { // made meanwhile by another process, perhaps
+            created = !KeyExists(now, path);
+            size_t end = now.file.text.size();
+            return created ? Splice(now, end, end, NewSection(now, path)) : ERROR_SUCCESS;
+        });
+    if (status != ERROR_SUCCESS)
         return status;
     if (disposition)
-        *disposition = exists ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
-    OpenKey *key = new OpenKey{path, access};
+        *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    OpenKey *key = new OpenKey{path, access, {}};
     OpenKeys.insert(key);
     *result = reinterpret_cast<HKEY>(key);
     return ERROR_SUCCESS;
 }
 
 // Resolves a handle opened with the access needed and reads the file, or says why not.
-static LSTATUS UseKey(HKEY key, REGSAM needed, const OpenKey *&open, Store &st)
+static LSTATUS UseKey(HKEY key, REGSAM needed, OpenKey *&open, Store &st)
 {
     open = Resolve(key);
     if (!open)
         return ERROR_INVALID_HANDLE;
     return open->access & needed ? Load(st) : ERROR_ACCESS_DENIED;
+}
+
+// Stores the value over its old lines, else at the end of its key's section, else in a new section.
+static LSTATUS StoreValue(Store &st, const std::string &path, const Value &v)
+{
+    if (const Value *old = FindValue(st.sections, path, v.name)) // keeps the name as the file spells it
+        return Splice(st, old->from, old->to, FormatValue(old->name, v.type, v.data, st.eol));
+    std::string line = FormatValue(v.name, v.type, v.data, st.eol);
+    const Section *home = nullptr;
+    for (const Section &s : st.sections)
+        if (SameName(s.path, path))
+            home = &s;
+    size_t at = home ? home->end : st.file.text.size();
+    return Splice(st, at, at, home ? line : NewSection(st, path) + line);
+}
+
+// Saves the handle's pending values together, in the order written. Tried
+// once: after a failure they are dropped, so they never land later unseen.
+static LSTATUS Commit(OpenKey &open)
+{
+    std::vector<Value> writes;
+    writes.swap(open.pending);
+    if (writes.empty())
+        return ERROR_SUCCESS;
+    return Update([&](Store &st) {
+        LSTATUS status = ERROR_SUCCESS;
+        for (size_t i = 0; i < writes.size() && status == ERROR_SUCCESS; i++)
+            status = StoreValue(st, open.path, writes[i]);
+        return status;
+    });
 }
 
 // ---- the calls
@@ -470,24 +466,27 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY parent, LPCSTR sub, DWORD, REGSAM access, PHKE
     return Open(parent, sub, access, false, result, nullptr);
 }
 
-// Opens with the most access the file allows, as the platform's MAXIMUM_ALLOWED does.
+// Opens with the most access the file allows, as the platform does.
 LSTATUS WINAPI RegOpenKeyA(HKEY parent, LPCSTR sub, PHKEY result)
 {
-    LSTATUS status = Open(parent, sub, KEY_ALL_ACCESS, false, result, nullptr);
-    return status == ERROR_ACCESS_DENIED ? Open(parent, sub, KEY_READ, false, result, nullptr) : status;
+    return Open(parent, sub, MAXIMUM_ALLOWED, false, result, nullptr);
 }
 
+// Finds the value: given for this run, else written through this handle, else in the file.
 LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size)
 {
     if (reserved || (data && !size))
         return ERROR_INVALID_PARAMETER;
-    const OpenKey *open;
+    OpenKey *open;
     Store st;
     if (LSTATUS status = UseKey(key, KEY_QUERY_VALUE, open, st))
         return status;
-    const Value *v = FindValue(Overrides, open->path, name ? name : "");
+    std::string_view valueName = name ? name : "";
+    const Value *v = FindValue(Overrides, open->path, valueName);
     if (!v)
-        v = FindValue(st.sections, open->path, name ? name : "");
+        v = LastNamed(open->pending, valueName);
+    if (!v)
+        v = FindValue(st.sections, open->path, valueName);
     if (!v)
         return ERROR_FILE_NOT_FOUND;
     if (type)
@@ -504,36 +503,40 @@ LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD
     return ERROR_SUCCESS;
 }
 
-// Stores the value over its old lines, else at the end of its key's section, else in a new section.
+// Keeps the value with the handle, to be saved at RegFlushKey or RegCloseKey.
 LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE *data, DWORD size)
 {
     std::string_view valueName = name ? name : "";
     if (reserved || (!data && size) || valueName.find_first_of("\r\n") != valueName.npos)
         return ERROR_INVALID_PARAMETER;
-    const OpenKey *open;
+    OpenKey *open;
     Store st;
     if (LSTATUS status = UseKey(key, KEY_SET_VALUE, open, st))
         return status;
-    std::string_view bytes(reinterpret_cast<const char *>(data), data ? size : 0);
-    if (const Value *old = FindValue(st.sections, open->path, valueName)) // keeps the name as the file spells it
-        return Splice(st, old->first, old->last + 1, FormatValue(old->name, type, bytes, st.eol));
-    std::string line = FormatValue(valueName, type, bytes, st.eol);
-    const Section *home = nullptr;
-    for (const Section &s : st.sections)
-        if (SameName(s.path, open->path))
-            home = &s;
-    size_t at = home ? home->last + 1 : st.lines.size();
-    return Splice(st, at, at, home ? line : NewSection(st, open->path) + line);
+    if (LSTATUS status = CheckWritable(st.file))
+        return status;
+    std::string bytes(reinterpret_cast<const char *>(data), data ? size : 0);
+    open->pending.push_back({std::string(valueName), type, bytes, 0, 0});
+    return ERROR_SUCCESS;
 }
 
+// Saves what was written through the handle; the result is the save's.
+LSTATUS WINAPI RegFlushKey(HKEY key)
+{
+    OpenKey *open = Resolve(key);
+    return open ? Commit(*open) : ERROR_INVALID_HANDLE;
+}
+
+// Saves what was written through the handle and lets it go; the result is the save's.
 LSTATUS WINAPI RegCloseKey(HKEY key)
 {
     OpenKey *open = Resolve(key);
     if (!open)
         return ERROR_INVALID_HANDLE;
+    LSTATUS status = Commit(*open);
     if (OpenKeys.erase(open)) // the roots are never closed
         delete open;
-    return ERROR_SUCCESS;
+    return status;
 }
 
 void OverrideRegistryValue(HKEY root, LPCSTR subkey, LPCSTR name, DWORD type, const BYTE *data, DWORD size)

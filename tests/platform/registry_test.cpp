@@ -6,9 +6,15 @@
 
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <fstream>
+#include <optional>
 #include <random>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -84,6 +90,15 @@ static std::string Query(HKEY key, const char *name, DWORD want = REG_NONE)
     return want && type != want ? "<type " + std::to_string(type) + ">" : std::string((char *)data, size);
 }
 
+// What FormatMessageA says of a code, as the settings dialog asks for it; "<none>" when it gives no text.
+static std::string Words(DWORD code, DWORD size = 512)
+{
+    char words[512] = "untouched";
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, words,
+                                  size, nullptr);
+    return length == 0 && words == "untouched"s ? "<none>" : length == strlen(words) ? words : "<length wrong>";
+}
+
 TEST_F(Registry, FirstUseCreatesTheFileInItsPlaceAndValuesKeepTypeAndLengthInReadableLinesByWin32Conventions)
 {
     HKEY key = nullptr, writer, reader;
@@ -116,6 +131,7 @@ TEST_F(Registry, FirstUseCreatesTheFileInItsPlaceAndValuesKeepTypeAndLengthInRea
         expected += c.line.empty() ? "" : c.line + "\n";
     }
     EXPECT_EQ(Query(key, nullptr), "default\0"s); // the default value, by either name
+    ASSERT_EQ(RegFlushKey(key), ERROR_SUCCESS);
     std::string text = ReadFile(file);
     ASSERT_EQ(text.substr(0, expected.size()), expected);
     // Long hex wraps as regedit wraps it: within 80 columns, continuation lines indented.
@@ -137,7 +153,7 @@ TEST_F(Registry, FirstUseCreatesTheFileInItsPlaceAndValuesKeepTypeAndLengthInRea
     EXPECT_EQ(Set(key, "Two\nLines", REG_BINARY, "\x02"), ERROR_INVALID_PARAMETER); // it would break the file
     // RegOpenKeyA gets as much access as allowed; a handle keeps the access asked for.
     ASSERT_TRUE(!RegOpenKeyA(HKEY_LOCAL_MACHINE, SettingsKey, &writer) && !Set(writer, "Speed", REG_BINARY, "\x03"));
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, SettingsKey, 0, KEY_READ, &reader), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(key, nullptr, 0, KEY_READ, &reader), ERROR_SUCCESS); // the same key
     EXPECT_EQ(Set(reader, "Speed", REG_BINARY, "\x01"), ERROR_ACCESS_DENIED);
     for (HKEY open : {key, writer, reader, HKEY_LOCAL_MACHINE}) EXPECT_EQ(RegCloseKey(open), ERROR_SUCCESS);
     EXPECT_TRUE(Query(key, "Speed") == "<error 6>" && RegCloseKey(key) == ERROR_INVALID_HANDLE); // closed already
@@ -169,29 +185,24 @@ TEST_F(Registry, OthersFilesKeepAllButTheLinesWrittenAndBrokenOrReadOnlyOnesAreN
     std::string expected = HandWritten;
     for (const auto &w : writes) {
         expected.replace(expected.find(w.from), strlen(w.from), w.to);
-        EXPECT_TRUE(!Set(key, w.name, REG_BINARY, w.data) && ReadFile(file) == expected) << w.name << ReadFile(file);
+        EXPECT_TRUE(!Set(key, w.name, REG_BINARY, w.data) && !RegFlushKey(key) && ReadFile(file) == expected)
+            << w.name << ReadFile(file);
     }
     ASSERT_EQ(Create(&desktop, HKEY_CURRENT_USER, "control panel\\DESKTOP"), ERROR_SUCCESS);
     EXPECT_EQ(Query(desktop, "screensaveusepassword", REG_DWORD), "\1\0\0\0"s);
-    ASSERT_TRUE(!Create(&extra, key, "Extra") && !Set(extra, "Depth", REG_BINARY, "\x02"));
+    ASSERT_TRUE(!Create(&extra, key, "Extra") && !Set(extra, "Depth", REG_BINARY, "\x02") && !RegFlushKey(extra));
     expected += "\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel Screen Saver\\Extra]\r\n\"Depth\"=hex:02\r\n";
     EXPECT_EQ(ReadFile(file), expected);
     EXPECT_EQ(fs::status(file).permissions(), fs::perms(0640));
 
-    // A write that cannot finish leaves the old file whole and no temporary behind.
-    struct rlimit limit, small;
-    signal(SIGXFSZ, SIG_IGN); // a short write, not a killed test
-    ASSERT_TRUE(!getrlimit(RLIMIT_FSIZE, &limit) && !setrlimit(RLIMIT_FSIZE, &(small = {16, limit.rlim_max})));
-    EXPECT_EQ(Set(key, "Speed", REG_BINARY, "\x01"), ERROR_ACCESS_DENIED);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    EXPECT_TRUE(ReadFile(file) == expected && Files() == 1) << ReadFile(file);
     RegCloseKey(key), RegCloseKey(desktop), RegCloseKey(extra);
 
     // A broken file is named once, and never written.
     auto line4 = [](const char *line) { return Settings + line + "\n"; };
     const struct { int line; const char *what; std::vector<std::string> texts; } cases[] = {
         {1, "not a registry file", {"", "\n" + Settings, "REGEDIT5\n\n" + Settings.substr(Header.size())}},
-        {3, "malformed key name", {Header + "[HKEY_LOCAL_MACHINE\\SOFTWARE\n", Header + "[]\n", Header + "[A\\\\B]\n"}},
+        {3, "malformed key name", {Header + "[HKEY_LOCAL_MACHINE\\SOFTWARE\n", Header + "[]\n", Header + "[A\\\\B]\n",
+                                   Header + "[A\\]\n"}},
         {3, "deleting keys is not supported", {Header + "[-HKEY_LOCAL_MACHINE\\SOFTWARE]\n"}},
         {3, "value before the first key", {Header + "\"Speed\"=hex:0a\n" + Settings.substr(Header.size())}},
         {4, "bad quoting", {line4("\"S=hex:0a"), line4("\"S\"=\"a\\qb\""), line4("\"S\"=\"ab"), line4("\"S\"=\"a\"b")}},
@@ -228,6 +239,11 @@ TEST_F(Registry, OthersFilesKeepAllButTheLinesWrittenAndBrokenOrReadOnlyOnesAreN
         while (round % 3 == 0 && below(300)) text += pick(); // a random length, 300 on average
         for (int edits = below(6); edits > 0; edits--) // a few characters, or the rest, cut; a few put in
             text.replace(below(text.size() + 1), below(4) ? below(4) : text.npos, std::string(below(3), pick()));
+        if (round % 5 == 4) { // as regedit on Windows writes: UTF-16LE, here of Latin-1 characters
+            std::string wide = "\xFF\xFE";
+            for (char c : text.substr(text.starts_with("\xEF\xBB\xBF") ? 3 : 0)) wide += {c, '\0'}; // one mark
+            text = wide;
+        }
         WriteFile(file, text);
         LSTATUS created = Create(&key);
         EXPECT_TRUE(created == ERROR_SUCCESS || created == ERROR_BADDB) << text;
@@ -236,7 +252,7 @@ TEST_F(Registry, OthersFilesKeepAllButTheLinesWrittenAndBrokenOrReadOnlyOnesAreN
         if (created != ERROR_SUCCESS) continue;
         EXPECT_EQ(Set(key, "Speed", REG_BINARY, std::string(1, char(++accepted))), ERROR_SUCCESS) << text;
         EXPECT_EQ(Query(key, "speed"), std::string(1, char(accepted))) << text;
-        RegCloseKey(key);
+        EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS) << text;
     }
     EXPECT_TRUE(accepted > 100 && accepted < 1900) << accepted << " sound: enough to test the writes, not all";
 
@@ -270,7 +286,224 @@ TEST_F(Registry, ValuesGivenForTheRunShadowTheStoredOnesAndAreNeverWritten)
     ASSERT_EQ(Create(&machine), ERROR_SUCCESS);
     EXPECT_EQ(Query(machine, "Speed"), "\x0a");
     EXPECT_EQ(Set(machine, "Pulses", REG_BINARY, "\x03"), ERROR_SUCCESS);
+    EXPECT_TRUE(!RegCloseKey(user) && !RegCloseKey(machine));
     EXPECT_EQ(ReadFile(file), Settings + "\"Speed\"=hex:0a\n\"Pulses\"=hex:03\n");
+}
+
+// Runs body in a child process; the child's id.
+static pid_t Spawn(const std::function<int()> &body)
+{
+    fflush(nullptr);
+    pid_t child = fork();
+    if (child == 0) _exit(body());
+    return child;
+}
+
+// The child's end as waitpid gives it (0: it returned 0); its resource use if asked.
+static int Await(pid_t child, struct rusage *usage = nullptr)
+{
+    int status = -1;
+    wait4(child, &status, 0, usage);
+    return status;
+}
+
+// A store linked from elsewhere (a dotfiles repository, say) is saved where the link leads, and stays linked.
+TEST_F(Registry, ASaveLandsWhereTheLinkLeadsKeepingTheLinkAndTheFilesOwnerAndMode)
+{
+    std::string target = top + "/dotfiles/registry.reg";
+    fs::create_directories(folder), fs::create_directories(top + "/dotfiles");
+    WriteFile(target, Settings), chmod(target.c_str(), 0640);
+    fs::create_symlink("../dotfiles/registry.reg", file); // relative, as link farms make them
+    bool root = geteuid() == 0; // then saving another user's store, which must stay theirs
+    ASSERT_TRUE(!root || chown(target.c_str(), 65534, 65534) == 0);
+    HKEY key;
+    ASSERT_TRUE(!Create(&key) && !Set(key, "Speed", REG_BINARY, "\x07") && !RegCloseKey(key));
+    EXPECT_EQ(fs::read_symlink(file), "../dotfiles/registry.reg");
+    EXPECT_EQ(ReadFile(target), Settings + "\"Speed\"=hex:07\n");
+    struct stat saved = {};
+    ASSERT_EQ(stat(target.c_str(), &saved), 0);
+    EXPECT_EQ(saved.st_mode & 07777, 0640u);
+    EXPECT_EQ(saved.st_uid, root ? 65534u : geteuid());
+    EXPECT_EQ(saved.st_gid, root ? 65534u : getegid());
+
+    // A dangling link: the file it names is made, in a new folder for the user alone.
+    fs::remove(file), fs::create_symlink(top + "/elsewhere/new.reg", file);
+    ASSERT_TRUE(!Create(&key) && !RegCloseKey(key));
+    EXPECT_TRUE(fs::is_symlink(file));
+    EXPECT_EQ(ReadFile(top + "/elsewhere/new.reg"), Settings);
+    EXPECT_EQ(fs::status(top + "/elsewhere").permissions(), fs::perms(0700));
+    EXPECT_EQ(fs::status(top + "/elsewhere/new.reg").permissions(), fs::perms(0600));
+}
+
+// Processes saving at once or killed while saving: each save re-reads the file under the lock, so none loses
+// another's values, and lands whole, so the settings dialog's four values are the old four or the new four.
+TEST_F(Registry, SavesFromOtherProcessesAreNotLostAndAKilledSaveLeavesNoMixNorAfterTheNextSaveAFile)
+{
+    static const char *const four[4] = {"Showfps", "Reflections", "Speed", "Pulses"};
+    auto save = [](const std::vector<std::string> &names, char value, const std::string &padding = "") {
+        HKEY key;
+        LSTATUS status = Create(&key);
+        for (const std::string &name : names) status = status ? status : Set(key, name.c_str(), REG_BINARY, {value});
+        status = status ? status : Set(key, "Padding", REG_BINARY, padding);
+        return status ? status : RegFlushKey(key) || RegCloseKey(key);
+    };
+    auto stored = [](const std::vector<std::string> &names) { // each value's byte, or '-' if it is not there so
+        std::string bytes;
+        HKEY key;
+        EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, SettingsKey, 0, KEY_READ, &key), ERROR_SUCCESS);
+        for (const std::string &name : names)
+            bytes += Query(key, name.c_str()).size() == 1 ? Query(key, name.c_str()) : "-";
+        RegCloseKey(key);
+        return bytes;
+    };
+    // Two writers, each of its own values, one save a value.
+    std::vector<std::string> names[2];
+    for (int w = 0; w < 2; w++)
+        for (int i = 0; i < 40; i++) names[w].push_back(std::to_string(w) + "-" + std::to_string(i));
+    pid_t writers[2];
+    for (int w = 0; w < 2; w++)
+        writers[w] = Spawn([&, w] {
+            int failed = 0;
+            for (const std::string &name : names[w]) failed += save({name}, '\x01') != ERROR_SUCCESS;
+            return failed;
+        });
+    for (pid_t writer : writers) EXPECT_EQ(Await(writer), 0) << "saves that failed, times 256";
+    for (int w = 0; w < 2; w++) EXPECT_EQ(stored(names[w]), std::string(40, '\x01')) << "- for a value lost";
+
+    // Killed inside the write of its temporary file: past its file size limit, by SIGXFSZ.
+    std::vector<std::string> settings(four, four + 4);
+    ASSERT_EQ(save(settings, '\x01'), ERROR_SUCCESS);
+    int killed = Await(Spawn([&] {
+        struct rlimit small = {4096, 4096}, none = {0, 0};
+        setrlimit(RLIMIT_CORE, &none), setrlimit(RLIMIT_FSIZE, &small);
+        return save(settings, '\x02', std::string(8192, '\xee'));
+    }));
+    EXPECT_TRUE(WIFSIGNALED(killed) && WTERMSIG(killed) == SIGXFSZ) << killed;
+    EXPECT_EQ(stored(settings), "\x01\x01\x01\x01");
+    EXPECT_EQ(Files(), 2) << "the store and the killed save's temporary file";
+    ASSERT_EQ(save(settings, '\x03'), ERROR_SUCCESS);
+    EXPECT_EQ(stored(settings), "\x03\x03\x03\x03");
+    EXPECT_EQ(Files(), 1);
+    // Killed at random points of saves made one after another.
+    std::mt19937 random(5);
+    for (int round = 0; round < 10; round++) {
+        pid_t saver = Spawn([&]() -> int { for (char value = 0;; value++) save(settings, value); });
+        usleep(random() % 20000);
+        kill(saver, SIGKILL), Await(saver);
+        std::string bytes = stored(settings);
+        EXPECT_EQ(bytes, std::string(4, bytes[0])) << round;
+    }
+}
+
+// Each way the store can fail is named once on stderr and said in words for the settings dialog's error box,
+// at once: opening never waits on a FIFO or reads a device or an over-size file to its end.
+TEST_F(Registry, EachFailureIsNamedOnceOnStderrAndSaidInWords)
+{
+    std::string fifo = top + "/fifo", large = top + "/large.reg", odd = top + "/odd.reg", half = top + "/half.reg",
+                broken = top + "/broken.reg", unreadable = file;
+    fs::create_directories(folder), mkfifo(fifo.c_str(), 0600);
+    WriteFile(large, Header + std::string(1 << 20, '\n'));
+    WriteFile(odd, "\xFF\xFEW");
+    WriteFile(half, "\xFF\xFE\x00\xD8W\x00"s); // half a surrogate pair
+    WriteFile(broken, Settings + "\"Speed\"=hex:0a\n\"Pulses\"=hex:zz\n");
+    WriteFile(unreadable, Settings), chmod(unreadable.c_str(), 0600);
+    const struct { std::string path; LSTATUS code; const char *where, *what; } cases[] = {
+        {fifo, ERROR_BADDB, "", "is not a regular file but a FIFO"},
+        {"/dev/zero", ERROR_BADDB, "", "is not a regular file but a device"},
+        {folder, ERROR_BADDB, "", "is not a regular file but a directory"},
+        {large, ERROR_FILE_TOO_LARGE, "", "is too large: more than 1048576 bytes"},
+        {odd, ERROR_BADDB, "", "is not valid UTF-16"},
+        {half, ERROR_BADDB, "", "is not valid UTF-16"},
+        {broken, ERROR_BADDB, ":5", "bad hex byte"},
+        {unreadable, ERROR_ACCESS_DENIED, "", "cannot be read: permission denied"}}; // as a user who may not
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path);
+        Use(c.path);
+        std::optional<Unprivileged> user; // root's permissions would let it in
+        if (c.path == unreadable && !user.emplace().dropped) GTEST_SKIP() << "cannot become nobody";
+        HKEY key = nullptr;
+        alarm(10); // a hang fails the test rather than blocking the suite
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(Create(&key), c.code);
+        EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, SettingsKey, 0, KEY_READ, &key), c.code);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "vantrel: " + c.path + c.where + ": " + c.what + "\n");
+        alarm(0);
+        std::string said = *c.where ? " has an error on line 5: " : " ";
+        EXPECT_EQ(Words(c.code), "The registry file " + c.path + said + c.what + ".\r\n");
+    }
+    // Other codes have the platform's words; a code without words, or a buffer too small for them, no text.
+    EXPECT_EQ(Words(ERROR_BADDB), "The configuration registry database is corrupt.\r\n");
+    EXPECT_EQ(Words(ERROR_FILE_NOT_FOUND), "The system cannot find the file specified.\r\n");
+    EXPECT_EQ(Words(12345), "<none>");
+    EXPECT_EQ(Words(ERROR_BADDB, 49), "<none>");
+    // Nor is a store written that could not be read again.
+    HKEY key;
+    Prepare(Settings);
+    ASSERT_TRUE(!Create(&key) && !Set(key, "Large", REG_BINARY, std::string(1 << 19, '\x01')));
+    EXPECT_TRUE(RegCloseKey(key) == ERROR_FILE_TOO_LARGE && ReadFile(file) == Settings);
+
+    // A full disk, in a child with a small file system of its own: the old file stays, without leftovers.
+    int child = Await(Spawn([&] {
+        std::string said = "<no file system of its own>";
+        if (!unshare(CLONE_NEWNS) && !mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr)
+            && !mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k")) {
+            WriteFile(Use(folder + "/registry.reg"), Settings);
+            std::ofstream filler(folder + "/filler", std::ios::binary);
+            while (filler << std::string(4096, '\0') << std::flush) {}
+            LSTATUS status = Create(&key) || Set(key, "Speed", REG_BINARY, "\x01") ? -1 : RegFlushKey(key);
+            said = Words(status) + (ReadFile(file) == Settings ? "" : " changed") + (Files() == 2 ? "" : " left");
+        }
+        WriteFile(top + "/said", said);
+        return 0;
+    }));
+    std::string said = ReadFile(top + "/said");
+    EXPECT_EQ(child, 0);
+    if (said == "<no file system of its own>") GTEST_SKIP() << "no mount namespace here for a small file system";
+    EXPECT_EQ(said, "The registry file " + folder + "/registry.reg cannot be written: no space left on device.\r\n");
+}
+
+// Parsing holds the file once, not a string for each line: a megabyte of blank lines costs a few, not fifty.
+TEST_F(Registry, ParsingAFileOfBlankLinesTakesMemoryOfItsSize)
+{
+    const std::string value = "\"Speed\"=hex:2a\n";
+    Prepare(Settings + std::string((1 << 20) - Settings.size() - value.size(), '\n') + value); // the most read
+    auto peak = [](bool parse) { // the largest size of a child process that reads the store or not, in KiB
+        struct rusage usage = {};
+        EXPECT_EQ(Await(Spawn([parse] {
+                            HKEY key = nullptr;
+                            return parse && (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SettingsKey, 0, KEY_READ, &key)
+                                             || Query(key, "Speed") != "*");
+                        }),
+                        &usage),
+                  0);
+        return usage.ru_maxrss;
+    };
+    long before = peak(false), parsing = peak(true);
+    EXPECT_LT(parsing - before, 16 * 1024) << before << " KiB without the parse, " << parsing << " KiB with it";
+}
+
+// What regedit on Windows exports: UTF-16LE with a byte order mark and CRLF; read, and written back the same way.
+TEST_F(Registry, AUtf16ExportIsReadAndWrittenBackInUtf16)
+{
+    auto utf16 = [](std::u16string_view text) {
+        std::string bytes;
+        for (char16_t unit : text) bytes += {char(unit & 0xff), char(unit >> 8)};
+        return bytes;
+    };
+    std::u16string exported = u"\uFEFFWindows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Grüße]\r\n"
+        u"\"Größe\"=\"x ✓ 𝄞𐀀\"\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel Screen Saver]\r\n\"Speed\"=hex:0a\r\n";
+    Prepare(utf16(exported));
+    HKEY user, machine;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Grüße", 0, KEY_ALL_ACCESS, &user), ERROR_SUCCESS);
+    EXPECT_EQ(Query(user, "Größe", REG_SZ), "x ✓ 𝄞𐀀\0"s); // the calls' text is UTF-8
+    ASSERT_TRUE(!Create(&machine) && !Set(machine, "Speed", REG_BINARY, "\x20") && !RegCloseKey(machine));
+    ASSERT_TRUE(!Set(user, "Ünïcode", REG_SZ, "ß\0"s) && !RegFlushKey(user));
+    exported.replace(exported.find(u"0a"), 2, u"20");
+    exported.insert(exported.find(u"\r\n\r\n[HKEY_LOCAL") + 2, u"\"Ünïcode\"=\"ß\"\r\n");
+    EXPECT_EQ(ReadFile(file), utf16(exported));
+    // Bytes that are not UTF-8 have no place in a UTF-16 file: the save is refused and the file kept.
+    for (const char *name : {"\xff", "\x80", "\xed\xa0\x80"}) // the last, half a UTF-16 pair
+        EXPECT_TRUE(!Set(user, name, REG_BINARY, "\x01") && RegFlushKey(user) == ERROR_INVALID_PARAMETER) << name;
+    EXPECT_EQ(ReadFile(file), utf16(exported));
     RegCloseKey(user);
-    RegCloseKey(machine);
 }
