@@ -3,10 +3,8 @@
 
 #include <commctrl.h>
 
-// The settings are the machine's, kept where only an administrator may write.
-static const char SettingsNotStored[] = "The settings could not be saved.\n\n"
-                                        "They apply to every user of this computer, "
-                                        "so only an administrator can change them.";
+#include <cstdio>
+#include <cstring>
 
 enum {
     ReflectionsBox = 1011,
@@ -47,28 +45,26 @@ static void SetSlider(HWND dialog, int id, int position)
     SendDlgItemMessageA(dialog, id, TBM_SETPOS, TRUE, position);
 }
 
-// Stores the four controls' values as the one-byte settings; false when any could not be stored.
-static bool StoreSettings(HWND dialog)
+// Stores what the four controls show; false, after telling the user why, when it could not be stored.
+static bool StoreControls(HWND dialog)
 {
     BYTE speed = (BYTE)SendDlgItemMessageA(dialog, SpeedSlider, TBM_GETPOS, 0, 0);
     BYTE pulses = (BYTE)SendDlgItemMessageA(dialog, PulsesSlider, TBM_GETPOS, 0, 0);
     BYTE reflections = (BYTE)SendDlgItemMessageA(dialog, ReflectionsBox, BM_GETCHECK, 0, 0);
     BYTE showfps = (BYTE)SendDlgItemMessageA(dialog, ShowFpsBox, BM_GETCHECK, 0, 0);
-    const BYTE values[4] = {showfps, reflections, speed, pulses}; // in the order they are written
-    static const char *const names[4] = {"Showfps", "Reflections", "Speed", "Pulses"};
     SaverSettings.pulses = (signed char)pulses;
     SaverSettings.reflections = reflections;
     SaverSettings.showfps = showfps;
-
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_SUBKEY, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                        nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    bool stored = true;
-    for (int i = 0; i < 4; i++)
-        stored = RegSetValueExA(key, names[i], 0, REG_BINARY, &values[i], 1) == ERROR_SUCCESS && stored;
-    RegCloseKey(key);
-    return stored;
+    LSTATUS status = StoreSettings(speed, pulses, reflections, showfps);
+    if (status == ERROR_SUCCESS)
+        return true;
+    char text[512] = "The settings could not be saved.\n\n";
+    size_t length = std::strlen(text);
+    if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, (DWORD)status, 0,
+                        text + length, (DWORD)(sizeof text - length), nullptr))
+        std::snprintf(text + length, sizeof text - length, "Error %ld.", (long)status);
+    MessageBoxA(dialog, text, "Vantrel Screen Saver", MB_OK | MB_ICONERROR);
+    return false;
 }
 
 // Shows the stored settings; OK stores all four, cancel nothing.
@@ -88,10 +84,8 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK:
-            if (StoreSettings(dialog))
+            if (StoreControls(dialog)) // else the dialog stays, so that the user can try again or cancel
                 EndDialog(dialog, 1);
-            else // the dialog stays, so that the user knows nothing was kept
-                MessageBoxA(dialog, SettingsNotStored, "Vantrel Screen Saver", MB_OK | MB_ICONERROR);
             return TRUE;
         case IDCANCEL:
             EndDialog(dialog, 0);

@@ -18,6 +18,7 @@ extern SaverSettingsRecord SaverSettings;
 
 void LoadSettings();                                                    // registry -> SaverSettings, PulseArray
 void ApplySettings(BYTE speed, BYTE pulses, BYTE reflections, BYTE showfps); // stored bytes -> SaverSettings, PulseArray
+LSTATUS StoreSettings(BYTE speed, BYTE pulses, BYTE reflections, BYTE showfps); // -> registry, all four or none
 
 // ---- dialog
 BOOL PrepareSettingsDialog(HINSTANCE instance); // registers nothing; the dialog needs no classes of its own

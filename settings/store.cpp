@@ -63,3 +63,34 @@ void LoadSettings()
         RegCloseKey(machine);
     ApplySettings(bytes[0], bytes[1], bytes[2], bytes[3]);
 }
+
+// Writes the four bytes as one-byte values in the dialog's order and flushes them together.
+static LSTATUS WriteValues(HKEY key, const BYTE (&bytes)[4])
+{
+    static const char *const names[4] = {"Showfps", "Reflections", "Speed", "Pulses"};
+    LSTATUS status = ERROR_SUCCESS;
+    for (int i = 0; i < 4 && status == ERROR_SUCCESS; i++)
+        status = RegSetValueExA(key, names[i], 0, REG_BINARY, &bytes[i], 1);
+    if (status == ERROR_SUCCESS)
+        status = RegFlushKey(key);
+    RegCloseKey(key);
+    return status;
+}
+
+// Stores the settings where they take effect: the machine's key when it may be written (and a
+// user's own key too, if there is one, so that it does not hide the new choice), else the user's.
+LSTATUS StoreSettings(BYTE speed, BYTE pulses, BYTE reflections, BYTE showfps)
+{
+    const BYTE bytes[4] = {showfps, reflections, speed, pulses};
+    HKEY machine = nullptr, user = nullptr;
+    LSTATUS status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_SUBKEY, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                     KEY_ALL_ACCESS, nullptr, &machine, nullptr);
+    if (status == ERROR_SUCCESS && (status = WriteValues(machine, bytes)) == ERROR_SUCCESS) {
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_SUBKEY, 0, KEY_ALL_ACCESS, &user) == ERROR_SUCCESS)
+            status = WriteValues(user, bytes);
+        return status;
+    }
+    status = RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_SUBKEY, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                             nullptr, &user, nullptr);
+    return status == ERROR_SUCCESS ? WriteValues(user, bytes) : status;
+}

@@ -45,7 +45,7 @@ BOOL WINAPI EnumDisplaySettingsA(LPCSTR, DWORD, DEVMODEA *mode) { *mode = Screen
 
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR, UINT type)
 {
-    Told.push_back(owner == DialogWindow && (type & MB_ICONERROR) && *text ? "an error over the dialog" : "other");
+    Told.push_back(owner == DialogWindow && (type & MB_ICONERROR) ? text : "not an error over the dialog");
     return IDOK;
 }
 
@@ -133,15 +133,19 @@ TEST_F(SettingsDialog, CancelStoresNothingOfWhatOkStoresShowfpsFirstAndPulsesLas
     EXPECT_TRUE(std::regex_search(FileText(), std::regex("Showfps[^]*Reflections[^]*Speed[^]*Pulses"))) << FileText();
 }
 
-TEST_F(SettingsDialog, OkThatCannotStoreSaysSoAndKeepsTheDialogOpen)
+TEST_F(SettingsDialog, OkThatCannotStoreSaysWhyAndKeepsTheDialogOpen)
 {
     Confirm(42, 7, 1, 0);
     fs::permissions(file, fs::perms::others_read, fs::perm_options::add); // an administrator's store, for all to read
     EXPECT_TRUE(PassesReadOnly(file, [&] {
         Send(WM_INITDIALOG);
         Controls[1011] = BST_UNCHECKED;
-        return Send(WM_COMMAND, IDOK) == TRUE && EndCodes.empty() && Stored() == std::vector<int>{42, 7, 1, 0}
-               && Told == std::vector<std::string>{"an error over the dialog"};
+        bool open = Send(WM_COMMAND, IDOK) == TRUE && EndCodes.empty() && Stored() == std::vector<int>{42, 7, 1, 0};
+        bool told = Told.size() == 1 && Told[0].starts_with("The settings could not be saved.\n\n")
+                    && Told[0].find(file.string()) != std::string::npos; // the store's file, and what went wrong there
+        if (!told)
+            std::fprintf(stderr, "told: %s\n", Told.empty() ? "nothing" : Told[0].c_str());
+        return open && told;
     }));
 }
 

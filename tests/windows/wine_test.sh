@@ -12,6 +12,7 @@ HELPERS="$VANTREL_WINDOWS_BUILD/tests/windows/helpers"
 WORK=$(mktemp -d)
 STARTED="" XVFB="" # every process this run started, by id; its X server
 WIN98=""        # the prefix is set to Windows 98, with a password asked for, and must be set back
+READ_ONLY=""    # the machine's key is read-only and the user has settings of their own: both must go
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
@@ -20,6 +21,8 @@ cleanup() {
     for pid in $STARTED; do kill "$pid" 2>/dev/null; done
     [ "$WIN98" ] && "$WINE" reg delete 'HKCU\Software\Wine' /v Version /f >/dev/null 2>&1
     [ "$WIN98" ] && "$WINE" reg delete 'HKCU\Control Panel\Desktop' /v ScreenSaveUsePassword /f >/dev/null 2>&1
+    [ "$READ_ONLY" ] && "$WINE" "$HELPERS/machine-key-access.exe" allow >/dev/null 2>&1
+    [ "$READ_ONLY" ] && "$WINE" reg delete 'HKCU\SOFTWARE\Vantrel Screen Saver' /f >/dev/null 2>&1
     "$WINESERVER" -k 2>/dev/null
     [ "$XVFB" ] && kill "$XVFB" 2>/dev/null
     for pid in $STARTED $XVFB; do wait "$pid" 2>/dev/null; done
@@ -85,12 +88,13 @@ store() {
     "$WINE" reg import "$WORK/store.reg" >/dev/null 2>&1 || fail "reg import: $(cat "$WORK/store.reg")"
 }
 
-# Fails unless the four settings, and nothing else, are stored as one-byte REG_BINARY values, given as hex pairs.
+# Fails unless the four settings, and nothing else, are stored under the root key given (HKLM or HKCU) as one-byte
+# REG_BINARY values, given as hex pairs.
 expect_stored() {
-    got=$("$WINE" reg query 'HKLM\SOFTWARE\Vantrel Screen Saver' | tr -d '\r' | awk '$2 ~ /^REG_/ { print $1, $2, $3 }')
+    got=$("$WINE" reg query "$1\\SOFTWARE\\Vantrel Screen Saver" | tr -d '\r' | awk '$2 ~ /^REG_/ { print $1, $2, $3 }')
     got=$(echo "$got" | sort | tr '\n' ' ')
-    want="Pulses REG_BINARY $2 Reflections REG_BINARY $3 Showfps REG_BINARY $4 Speed REG_BINARY $1 "
-    [ "$got" = "$want" ] || fail "stored \"$got\", not \"$want\""
+    want="Pulses REG_BINARY $3 Reflections REG_BINARY $4 Showfps REG_BINARY $5 Speed REG_BINARY $2 "
+    [ "$got" = "$want" ] || fail "$1 holds \"$got\", not \"$want\""
 }
 
 case_prefix() {
@@ -141,13 +145,20 @@ edit_settings() {
     wait_exit "$LAST" 20 "the dialog after $1" "$2"
 }
 
-# Settings: Esc stores nothing, Enter stores the four one-byte values.
+# Settings: Esc stores nothing, Enter stores the four one-byte values, machine-wide where that may be written, else
+# for the user (the machine's key made read-only, as it is for a user without elevation).
 case_settings() {
     store 2a 07 01 01
     edit_settings Escape 0
-    expect_stored 2A 07 01 01
+    expect_stored HKLM 2A 07 01 01
     edit_settings Return 1
-    expect_stored 2B 07 00 01
+    expect_stored HKLM 2B 07 00 01
+    READ_ONLY=1
+    run "$HELPERS/machine-key-access.exe" deny
+    [ "$RC" = 0 ] || fail "cannot make the machine's key read-only: $(cat "$WORK/run.out")"
+    edit_settings Return 1
+    expect_stored HKCU 2C 07 01 01
+    expect_stored HKLM 2B 07 00 01
 }
 
 # Preview: a child of the given window, which ends when its parent goes.
