@@ -60,9 +60,12 @@ static bool StoreControls(HWND dialog)
         return true;
     char text[512] = "The settings could not be saved.\n\n";
     size_t length = std::strlen(text);
-    if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, (DWORD)status, 0,
-                        text + length, (DWORD)(sizeof text - length), nullptr))
+    DWORD words = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, (DWORD)status, 0,
+                                 text + length, (DWORD)(sizeof text - length), nullptr);
+    if (!words)
         std::snprintf(text + length, sizeof text - length, "Error %ld.", (long)status);
+    for (length = std::strlen(text); length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n'); length--)
+        text[length - 1] = '\0'; // the system's words end in a line break of their own
     MessageBoxA(dialog, text, "Vantrel Screen Saver", MB_OK | MB_ICONERROR);
     return false;
 }
