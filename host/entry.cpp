@@ -1,7 +1,4 @@
 // From the command line to the chosen mode and back to the exit code.
-#include <cstdlib>
-#include <cstring>
-
 #include "host/host.h"
 #include "platform/guard.h"
 #include "settings/settings.h"
@@ -67,29 +64,10 @@ static const char *SkipSpaces(const char *p)
     return p;
 }
 
-// The options under which XScreenSaver runs its display modes: draw into the given window.
-static bool XScreenSaverWindow(const char *tail, HWND *window)
-{
-    tail = SkipSpaces(tail);
-    if (!std::strcmp(tail, "-root")) {
-        *window = GetDesktopWindow();
-        return true;
-    }
-    static const char option[] = "-window-id";
-    if (std::strncmp(tail, option, sizeof option - 1) || tail[sizeof option - 1] != ' ')
-        return false;
-    char *end;
-    unsigned long long id = std::strtoull(SkipSpaces(tail + sizeof option - 1), &end, 0);
-    *window = *SkipSpaces(end) == '\0' && id <= 0xFFFFFFFFull ? ExistingWindow((DWORD)id) : nullptr;
-    return true;
-}
-
 // The mode letter decides; only the window numbers are read after it.
 static int DispatchMode(const char *p)
 {
     HWND window;
-    if (XScreenSaverWindow(p, &window))
-        return window ? RunSaverWindow(window) : -1;
     for (;; p++) {
         switch ((signed char)*p) {
         case ' ':

@@ -19,7 +19,7 @@
 #endif
 
 // ---- the process
-static std::string CommandLine; // as Windows would have built it from argv
+static std::string CommandLine; // as Windows would have built it
 static const char ProgramModule = 0; // its address is the program's module handle
 
 // ---- power supplies
@@ -47,15 +47,14 @@ void WINAPI Sleep(DWORD milliseconds)
 }
 
 // The program name is quoted when it holds spaces, so the usual skip over it still works.
-LPSTR RememberArguments(int argc, char **argv)
+LPSTR RememberCommandLine(const char *program, const std::string &tail)
 {
-    const char *program = argc > 0 ? argv[0] : "";
     bool quote = std::strchr(program, ' ') != nullptr;
     CommandLine = quote ? "\"" + std::string(program) + "\"" : program;
-    size_t tail = CommandLine.size() + (argc > 1);
-    for (int i = 1; i < argc; i++)
-        CommandLine += std::string(" ") + argv[i];
-    return CommandLine.data() + tail;
+    size_t start = CommandLine.size() + !tail.empty();
+    if (!tail.empty())
+        CommandLine += " " + tail;
+    return CommandLine.data() + start;
 }
 
 LPSTR WINAPI GetCommandLineA(void) { return CommandLine.data(); }

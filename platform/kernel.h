@@ -4,8 +4,9 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 std::uint64_t MonotonicMilliseconds(); // never wraps, unlike GetTickCount
 
-// Keeps the process's arguments for GetCommandLineA; returns the part after the program name.
-LPSTR RememberArguments(int argc, char **argv);
+// Keeps the program name and the command tail for GetCommandLineA; returns the tail.
+LPSTR RememberCommandLine(const char *program, const std::string &tail);

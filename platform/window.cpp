@@ -8,7 +8,6 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <map>
 #include <string>
 #include <strings.h>
@@ -180,17 +179,8 @@ BOOL WINAPI IsWindowVisible(HWND window)
         && attributes.map_state == IsViewable;
 }
 
-// The screen's root, or the window XScreenSaver made to stand for it while it runs us.
-HWND WINAPI GetDesktopWindow(void)
-{
-    if (const char *given = std::getenv("XSCREENSAVER_WINDOW")) {
-        char *end;
-        unsigned long id = std::strtoul(given, &end, 0);
-        if (end != given && *end == '\0' && IsWindow(WindowOf((Window)id)))
-            return WindowOf((Window)id);
-    }
-    return WindowOf(ScreenRoot());
-}
+// The screen's root window.
+HWND WINAPI GetDesktopWindow(void) { return WindowOf(ScreenRoot()); }
 
 // Top-level windows have no parent; the desktop is nobody's parent.
 HWND WINAPI GetParent(HWND window)

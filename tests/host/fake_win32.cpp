@@ -136,7 +136,6 @@ UINT WINAPI RegisterWindowMessageA(LPCSTR) { return 0xC123; }
 BOOL WINAPI IsWindow(HWND w) { return Fake.windows.count((UINT_PTR)w) > 0; }
 HWND WINAPI GetParent(HWND) { return (HWND)0x4321; }
 HWND WINAPI GetForegroundWindow(void) { return Fake.foreground; }
-HWND WINAPI GetDesktopWindow(void) { return (HWND)0x1; }
 BOOL WINAPI SetForegroundWindow(HWND w)
 {
     Fake.calls.push_back("foreground " + std::to_string((UINT_PTR)w));

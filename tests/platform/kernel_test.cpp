@@ -41,14 +41,10 @@ TEST(PowerStatus, TheAcLineIsOnlineWhenAnyMainsSupplyIs)
 
 TEST(CommandLine, IsBuiltAsWindowsWouldQuotingAProgramNameWithSpaces)
 {
-    char program[] = "/opt/my savers/vantrel.scr", mode[] = "/p", window[] = "1234";
-    char *quoted[] = {program, mode, window};
-    EXPECT_STREQ(RememberArguments(3, quoted), "/p 1234");
+    EXPECT_STREQ(RememberCommandLine("/opt/my savers/vantrel.scr", "/p 1234"), "/p 1234");
     EXPECT_STREQ(GetCommandLineA(), "\"/opt/my savers/vantrel.scr\" /p 1234");
 
-    char plain[] = "vantrel";
-    char *alone[] = {plain};
-    EXPECT_STREQ(RememberArguments(1, alone), "");
+    EXPECT_STREQ(RememberCommandLine("vantrel", ""), "");
     EXPECT_STREQ(GetCommandLineA(), "vantrel");
     EXPECT_EQ(CharNextA(GetCommandLineA()), GetCommandLineA() + 1);
     EXPECT_EQ(CharNextA(GetCommandLineA() + 7), GetCommandLineA() + 7); // never past the end
