@@ -78,6 +78,8 @@ static bool ActivationChanges(const XFocusChangeEvent &event)
 // (with its parent) is destroyed here too, so its WM_DESTROY still runs.
 static void TranslateXEvent(XEvent &event)
 {
+    if (event.type == ConfigureNotify) // of our window, or of one that ours covers
+        NoteWindowSize(event.xconfigure.window, event.xconfigure.width, event.xconfigure.height);
     HWND window = WindowOf(event.xany.window);
     OwnWindow *own = FindOwnWindow(window);
     if (!own || own->destroying)
@@ -112,10 +114,6 @@ static void TranslateXEvent(XEvent &event)
     case Expose:
         if (event.xexpose.count == 0) // the last of a series
             Enqueue(window, WM_PAINT, 0, 0);
-        break;
-    case ConfigureNotify:
-        own->width = event.xconfigure.width;
-        own->height = event.xconfigure.height;
         break;
     case DestroyNotify:
         if (event.xdestroywindow.window == XidOf(window)) {

@@ -1,7 +1,7 @@
 // Linux: window classes and windows over X11, with the device contexts,
 // metrics, focus and cursor calls that go with them. Full-screen popups are
 // override-redirect windows above all others; children may live inside a
-// foreign window, such as the preview area of another program.
+// foreign window, such as the preview area of another program, and keep its size.
 #include "x11.h"
 
 #include <X11/Xatom.h>
@@ -61,6 +61,44 @@ void PostCloseToOwnWindows()
         PostMessageA(window, WM_CLOSE, 0, 0);
 }
 
+// Sent one by one; a window that an earlier one's handling destroyed is skipped.
+static void SendToEach(const std::vector<HWND> &windows, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    for (HWND window : windows)
+        if (OwnWindow *own = FindOwnWindow(window); own && !own->destroying)
+            SendMessageA(window, message, wParam, lParam);
+}
+
+// On Windows the program that owns a preview's parent resizes the preview,
+// and the saver's own window stays as made when the screen changes; here the
+// platform stands in for them, so a window keeps covering what it covered.
+void NoteWindowSize(Window xid, LONG width, LONG height)
+{
+    std::vector<HWND> resized;
+    for (auto &[window, own] : OwnWindows) {
+        bool follows = own.follows == xid, itself = XidOf(window) == xid && !own.follows;
+        if (!(follows || itself) || (own.width == width && own.height == height))
+            continue;
+        own.width = width;
+        own.height = height;
+        resized.push_back(window);
+        if (follows)
+            XResizeWindow(XDisplay, XidOf(window), (unsigned)width, (unsigned)height);
+    }
+    SendToEach(resized, WM_SIZE, SIZE_RESTORED, MAKELPARAM(width, height));
+}
+
+// What a new window keeps covering: the window of another program it is made
+// inside (a preview's parent), or the screen when it is made over all of it.
+static Window WindowToFollow(HWND parent, int x, int y, int width, int height)
+{
+    if (parent)
+        return FindOwnWindow(parent) ? None : XidOf(parent);
+    RECT screen;
+    GetClientRect(GetDesktopWindow(), &screen);
+    return x == 0 && y == 0 && width == screen.right && height == screen.bottom ? ScreenRoot() : None;
+}
+
 // Class names compare without case, as on Windows; the first class registered under a name keeps it.
 ATOM WINAPI RegisterClassA(const WNDCLASSA *windowClass)
 {
@@ -116,6 +154,7 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD style, 
     if (windowClass->blackBackground)
         mask |= CWBackPixel; // a pixel of 0 is black in any true-colour visual
 
+    Window follows = WindowToFollow(child ? parent : nullptr, x, y, width, height);
     TrapXErrors();
     Window xid = XCreateWindow(display, child ? XidOf(parent) : ScreenRoot(), x, y,
                                (unsigned)std::max(width, 1), (unsigned)std::max(height, 1), 0, visual->depth,
@@ -128,15 +167,21 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD style, 
 
     HWND window = WindowOf(xid);
     OwnWindows[window] = OwnWindow{windowClass->proc, child ? parent : nullptr, std::max(width, 0),
-                                   std::max(height, 0), visual->visualid, attributes.colormap, 0, false, false};
+                                   std::max(height, 0), visual->visualid, attributes.colormap, 0, false, false,
+                                   follows};
     OwnWindowCount = (sig_atomic_t)OwnWindows.size();
     WatchCloseSignals();
+    if (follows)
+        XSelectInput(display, follows, StructureNotifyMask); // the root's size changes with the screen's
     if (SendMessageA(window, WM_CREATE, 0, 0) == -1) {
         DestroyWindow(window);
         return nullptr;
     }
     if ((style & WS_VISIBLE) && width > 0 && height > 0) // an empty window stays unmapped: X has no such size
         XMapRaised(display, xid);
+    RECT now; // a change before the selection took hold would otherwise go unseen
+    if (follows && GetClientRect(WindowOf(follows), &now))
+        NoteWindowSize(follows, now.right, now.bottom);
     XFlush(display);
     return window;
 }

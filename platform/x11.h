@@ -30,12 +30,14 @@ struct OwnWindow {
     int pixelFormat;    // 0 until SetPixelFormat
     bool destroying;    // WM_DESTROY is on its way: no more input
     bool gone;          // the server destroyed it with its parent
+    Window follows;     // whose size it keeps: another program's window it lies in, or the root; None
 };
 
 extern volatile sig_atomic_t OwnWindowCount;
 
 OwnWindow *FindOwnWindow(HWND window); // null for foreign windows and after DestroyWindow
 void PostCloseToOwnWindows();           // WM_CLOSE to each, as a user's close would
+void NoteWindowSize(Window xid, LONG width, LONG height); // ours take it, and ours that cover it follow
 
 // ---- the message queue (message.cpp)
 void ForgetWindowMessages(HWND window); // its queued messages and its timers go with it

@@ -86,7 +86,7 @@ struct ClientSizeRecord {
     LONG width, height;
 };
 
-extern ClientSizeRecord ClientSize; // measured once, at creation
+extern ClientSizeRecord ClientSize; // measured at creation, then kept by WM_SIZE
 extern HDC SceneDC;
 extern HGLRC SceneContext;
 extern UINT_PTR SimulationTimer, FrameTimer;

@@ -63,7 +63,7 @@ static void DrawFrameIfSeen(HWND window)
     }
 }
 
-// Handles creation, frames and destruction; everything else goes to the host.
+// Handles creation, frames and destruction; everything else goes to the host, a new size after the scene took it.
 LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -77,6 +77,11 @@ LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_DESTROY:
         DestroyScene(window);
         return 0;
+    case WM_SIZE: // the window follows its parent or the screen; the picture fills it from the next frame
+        ClientSize = {LOWORD(lParam), HIWORD(lParam)};
+        if (SceneContext)
+            SetupProjection(ClientSize.width, ClientSize.height);
+        break;
     }
     return SaverDefaultProc(window, message, wParam, lParam);
 }

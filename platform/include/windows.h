@@ -140,6 +140,8 @@ typedef struct tagWNDCLASSA {
 #define WM_USER 0x0400
 #define WM_APP 0x8000
 
+#define SIZE_RESTORED 0
+
 #define SC_SIZE 0xF000
 #define SC_CLOSE 0xF060
 #define SC_NEXTWINDOW 0xF040

@@ -235,7 +235,7 @@ TEST_F(X11, AForegroundPopupGetsInputUntilClosedAndAPreviewGetsNoneAndEndsWithIt
 
     // A preview in the other program's window leaves input to it and ends cleanly when that goes.
     HWND preview = MakeWindow(WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 200, 100, other.window);
-    HWND empty = MakeWindow(WS_CHILD | WS_VISIBLE, 0, 0, other.window);
+    HWND empty = MakeWindow(WS_CHILD | WS_VISIBLE, 0, 0, preview); // ours: it keeps its size
     ASSERT_TRUE(preview && empty && GetParent(preview) == other.window);
     RECT client = {1, 1, 1, 1};
     EXPECT_TRUE(GetClientRect(empty, &client) && !client.right && !client.bottom); // not the 1x1 X needs at least

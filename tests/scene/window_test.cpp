@@ -91,13 +91,22 @@ TEST_F(SceneWindow, TimerDrawsAFrameOnTheDirectPassStateThenCountsItAndOtherMess
         EXPECT_EQ(atText.last[call], args) << call;
 
     // Everything else is the host's, untouched.
-    const std::vector<double> messages[] = {
-        {WM_SIZE, 0, MAKELPARAM(1024, 768)}, {WM_PAINT, 0, 0}, {WM_KEYDOWN, 0x41, -1}, {WM_APP, 0xFFFFFFFFu, 123456}};
+    const std::vector<double> messages[] = {{WM_PAINT, 0, 0}, {WM_KEYDOWN, 0x41, -1}, {WM_APP, 0xFFFFFFFFu, 123456}};
     for (const auto &m : messages) {
         Recorder().calls.clear();
         EXPECT_EQ(Send((UINT)m[0], (WPARAM)m[1], (LPARAM)m[2]), (LRESULT)(0x5000 + m[0]));
         EXPECT_EQ(Outline(Recorder().calls), std::vector<std::string>{"SaverDefaultProc(976, " + Join(m, ", ") + ")"});
     }
+}
+
+TEST_F(SceneWindow, ANewSizeMovesTheViewportAndTheNextProjectionThenGoesToTheHost)
+{
+    Send(WM_CREATE), Recorder().calls.clear();
+    EXPECT_EQ(Send(WM_SIZE, SIZE_RESTORED, MAKELPARAM(800, 500)), 0x5000 + WM_SIZE);
+    EXPECT_EQ(Outline(CallsNamed("glViewport")), std::vector<std::string>{"glViewport(0, 0, 800, 500)"});
+    EXPECT_EQ(Outline(CallsNamed("SaverDefaultProc")), std::vector<std::string>{"SaverDefaultProc(976, 5, 0, 32768800)"});
+    Recorder().calls.clear(), Send(WM_TIMER);
+    EXPECT_EQ(CallsNamed("gluPerspective").at(0).args.at(1), 1.6); // 800 / 500
 }
 
 TEST_F(SceneWindow, DestructionStopsTimersAndReleasesTheContext)
