@@ -344,4 +344,5 @@ void WatchCloseSignals()
     action.sa_handler = CloseOnSignal;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr); // the terminal or the session that started us went away
 }

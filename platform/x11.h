@@ -41,7 +41,7 @@ void NoteWindowSize(Window xid, LONG width, LONG height); // ours take it, and o
 
 // ---- the message queue (message.cpp)
 void ForgetWindowMessages(HWND window); // its queued messages and its timers go with it
-void WatchCloseSignals();               // SIGTERM and SIGINT close our windows from now on
+void WatchCloseSignals();               // SIGTERM, SIGINT and SIGHUP close our windows from now on
 
 // ---- pixel formats (glx.cpp)
 XVisualInfo *WindowVisual(); // what every window is made with, so any format the program picks fits
