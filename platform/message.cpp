@@ -166,6 +166,7 @@ static Timer *NextTimer(HWND filter, UINT first, UINT last)
 static bool TakeMessage(LPMSG message, HWND filter, UINT first, UINT last, bool remove)
 {
     ReadCloseSignals();
+    CheckPower();
     ReadXEvents();
     for (auto queued = Posted.begin(); queued != Posted.end(); ++queued)
         if (Passes(queued->hwnd, queued->message, filter, first, last)) {
@@ -189,10 +190,11 @@ static bool TakeMessage(LPMSG message, HWND filter, UINT first, UINT last, bool 
     return true;
 }
 
-// Sleeps until X input, a close signal or the filter's next timer expiry.
+// Sleeps until X input, a close signal, a power event, the next look at the power supplies or the
+// filter's next timer expiry.
 static void WaitForMessages(HWND filter, UINT first, UINT last)
 {
-    pollfd watched[2];
+    pollfd watched[3];
     nfds_t count = 0;
     if (XDisplay) {
         XFlush(XDisplay);
@@ -202,11 +204,12 @@ static void WaitForMessages(HWND filter, UINT first, UINT last)
     }
     if (WakeupPipe[0] >= 0)
         watched[count++] = pollfd{WakeupPipe[0], POLLIN, 0};
-    int timeout = -1;
-    if (Timer *timer = NextTimer(filter, first, last)) {
-        std::uint64_t now = MonotonicMilliseconds();
-        timeout = timer->due <= now ? 0 : (int)std::min<std::uint64_t>(timer->due - now, INT_MAX);
-    }
+    if (PowerEventSocket() >= 0)
+        watched[count++] = pollfd{PowerEventSocket(), POLLIN, 0};
+    std::uint64_t due = NextPowerCheck(), now = MonotonicMilliseconds();
+    if (Timer *timer = NextTimer(filter, first, last))
+        due = std::min(due, timer->due);
+    int timeout = due == UINT64_MAX ? -1 : due <= now ? 0 : (int)std::min<std::uint64_t>(due - now, INT_MAX);
     poll(watched, count, timeout);
 }
 

@@ -69,6 +69,15 @@ static void SendToEach(const std::vector<HWND> &windows, UINT message, WPARAM wP
             SendMessageA(window, message, wParam, lParam);
 }
 
+void SendToTopLevelWindows(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    std::vector<HWND> topLevel;
+    for (auto &[window, own] : OwnWindows)
+        if (!own.parent)
+            topLevel.push_back(window);
+    SendToEach(topLevel, message, wParam, lParam);
+}
+
 // On Windows the program that owns a preview's parent resizes the preview,
 // and the saver's own window stays as made when the screen changes; here the
 // platform stands in for them, so a window keeps covering what it covered.
@@ -173,6 +182,8 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD style, 
     WatchCloseSignals();
     if (follows)
         XSelectInput(display, follows, StructureNotifyMask); // the root's size changes with the screen's
+    if (!child)
+        WatchPower();
     if (SendMessageA(window, WM_CREATE, 0, 0) == -1) {
         DestroyWindow(window);
         return nullptr;

@@ -8,6 +8,7 @@
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <csignal>
+#include <cstdint>
 
 inline Window XidOf(HWND window) { return (Window)(UINT_PTR)window; }
 inline HWND WindowOf(Window xid) { return (HWND)(UINT_PTR)xid; }
@@ -37,11 +38,18 @@ extern volatile sig_atomic_t OwnWindowCount;
 
 OwnWindow *FindOwnWindow(HWND window); // null for foreign windows and after DestroyWindow
 void PostCloseToOwnWindows();           // WM_CLOSE to each, as a user's close would
+void SendToTopLevelWindows(UINT message, WPARAM wParam, LPARAM lParam); // as Windows broadcasts
 void NoteWindowSize(Window xid, LONG width, LONG height); // ours take it, and ours that cover it follow
 
 // ---- the message queue (message.cpp)
 void ForgetWindowMessages(HWND window); // its queued messages and its timers go with it
 void WatchCloseSignals();               // SIGTERM, SIGINT and SIGHUP close our windows from now on
+
+// ---- power events (power.cpp)
+void WatchPower();              // from now on, power events reach our top-level windows
+int PowerEventSocket();         // the kernel's device events to wait on, or -1
+std::uint64_t NextPowerCheck(); // when the supplies and clocks are due a look; UINT64_MAX while not watching
+void CheckPower();              // sends what changed since the last look, when one is due or announced
 
 // ---- pixel formats (glx.cpp)
 XVisualInfo *WindowVisual(); // what every window is made with, so any format the program picks fits
