@@ -9,7 +9,7 @@ PACKAGES="
   libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   libfontconfig-dev libfreetype-dev fonts-dejavu-core
   libpng-dev libfltk1.3-dev
-  xvfb xauth x11-utils xdotool imagemagick
+  xvfb xauth x11-utils x11-xserver-utils xdotool imagemagick
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 zip unzip icoutils
   libxrandr2 libxrender1 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxxf86vm1 libxfixes3
 "

@@ -65,3 +65,33 @@ brightness() {
     /usr/bin/import -window root -crop "$1" +repage "$WORK/shot.png" 2>/dev/null
     /usr/bin/convert "$WORK/shot.png" -colorspace Gray -format "%[fx:mean] %[fx:maxima]" info:
 }
+
+# Whether a region WxH+X+Y shows a picture (some bright pixels), or is black.
+lit() { read -r mean max <<<"$(brightness "$1")"; awk "BEGIN{exit !($max > 0.2 && $mean > 0.005)}"; }
+dark() { read -r mean max <<<"$(brightness "$1")"; awk "BEGIN{exit !($max < 0.05)}"; }
+
+# Runs the command every 0.2 s until it succeeds, for at most $1 seconds; whether it did.
+eventually() {
+    limit=$1
+    shift
+    for _ in $(seq $((limit * 5))); do
+        "$@" && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
+# Starts the saver ($SAVER) with the given arguments in the background; its pid in SAVER_PID.
+start_saver() {
+    "$SAVER" "$@" 2>>"$WORK/saver.log" &
+    SAVER_PID=$!
+    track $SAVER_PID
+}
+
+# Starts another program ($HELPER) with a 200x100 window at 0,0 titled $1; its id in OTHER, its pid in OTHER_PID.
+other_window() {
+    exec 3< <("$HELPER" OtherProgram "$1")
+    OTHER_PID=$!
+    track $OTHER_PID
+    read -r -t 5 OTHER <&3 || fail "no window of another program"
+}
