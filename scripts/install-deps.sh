@@ -3,7 +3,7 @@
 # Safe to run again: apt-get skips what is already there.
 set -eu
 PACKAGES="
-  cmake ninja-build g++ pkg-config git
+  cmake ninja-build g++ pkg-config git dpkg-dev file
   libgtest-dev libgmock-dev libbenchmark-dev
   libx11-dev libgl-dev libglu1-mesa-dev libegl-dev libopengl-dev
   libgl1-mesa-dri libegl-mesa0 libglx-mesa0
