@@ -172,11 +172,12 @@ case_preview() {
     wait_exit "$LAST" 10 "the preview after its parent went" 0
 }
 
-# Refused modes end with -1, which the shell sees as 255. Each tail is split
-# into words (unglobbed), as Wine would quote a word with a space in it.
+# Refused modes end with -1, which the shell sees as 255 (XScreenSaver's -root
+# and -window-id are Linux's alone). Each tail is split into words
+# (unglobbed), as Wine would quote a word with a space in it.
 case_refused() {
     set -f
-    for tail in "/a 1234" "/x" "-q" "/p" "/p:1234" "/p 0" "/p 4294967295"; do
+    for tail in "/a 1234" "/x" "-q" "/p" "/p:1234" "/p 0" "/p 4294967295" "-root" "-window-id 5"; do
         run "$SCR" $tail
         [ "$RC" = 255 ] || fail "\"$tail\" exited with $RC, not -1"
     done
