@@ -182,3 +182,27 @@ TEST(CameraBob, OnlyDiagonalSegmentsLiftTheEye)
     EXPECT_TRUE(sawDiagonal);
     EXPECT_TRUE(sawStraight);
 }
+
+// Values worked out by hand: the quadratic Bezier at t = 0.5 (weights 1/4, 1/2, 1/4) for the look-at point
+// and at t - Speed = 0.4 (weights 0.36, 0.48, 0.16) for the eye, which a diagonal segment lifts by 0.25.
+TEST(CameraCurve, LookAtAndEyeLieOnTheSegmentsCurve)
+{
+    struct Case {
+        PathPoint start, control, end, lookAt, eye;
+    } cases[] = {
+        {{10.5f, 13.5f, 0}, {10.5f, 15, 1}, {10.5f, 16.5f, 0.5f}, {10.5f, 15, 0.625f}, {10.5f, 14.7f, 0.56f}},
+        {{10.5f, 13.5f, 0}, {12, 15, 4}, {13.5f, 16.5f, 0}, {12, 15, 2}, {11.7f, 14.7f, 1.92f + 0.25f}},
+    };
+    for (const Case &c : cases) {
+        ResetScene(100, 0);
+        CameraPath = {c.start, c.control, c.end, c.control, 0.5f, 1, 0, 0, 1};
+        CameraPose.rollLimit = 50; // no roll draw on this tick
+        StepCamera();
+        for (auto [got, want] : {std::pair{CameraPose.lookAt, c.lookAt}, {CameraPose.eye, c.eye}}) {
+            EXPECT_FLOAT_EQ(got.x, want.x);
+            EXPECT_FLOAT_EQ(got.z, want.z);
+            EXPECT_NEAR(got.height, want.height, 1e-6);
+        }
+        EXPECT_FLOAT_EQ(CameraPath.t, 0.6f);
+    }
+}
