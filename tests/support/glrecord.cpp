@@ -70,6 +70,22 @@ void glListBase(GLuint base) { LOG(base); }
 void glCallLists(GLsizei n, GLenum type, const GLvoid *lists) { LOG_DATA(lists, n, n, type); } // bytes only
 void glPushAttrib(GLbitfield mask) { LOG(mask); }
 void glPopAttrib() { LOG(); }
+void glScissor(GLint x, GLint y, GLsizei width, GLsizei height) { LOG(x, y, width, height); }
+void glEnableClientState(GLenum array) { LOG(array); }
+void glDisableClientState(GLenum array) { LOG(array); }
+void glVertexPointer(GLint size, GLenum type, GLsizei stride, const GLvoid *p) { LOG(size, type, stride, p); }
+void glTexCoordPointer(GLint size, GLenum type, GLsizei stride, const GLvoid *p) { LOG(size, type, stride, p); }
+void glDrawElements(GLenum mode, GLsizei count, GLenum type, const GLvoid *indices) { LOG(mode, count, type, indices); }
+
+// Queries: the recorder keeps no state, so every capability is off and every number 0 (matrices included).
+GLboolean glIsEnabled(GLenum cap) { return LOG(cap), GL_FALSE; }
+void glGetFloatv(GLenum pname, GLfloat *params)
+{
+    LOG(pname);
+    bool matrix = pname == GL_MODELVIEW_MATRIX || pname == GL_PROJECTION_MATRIX;
+    std::fill_n(params, matrix ? 16 : pname == GL_FOG_COLOR ? 4 : 1, 0.0f);
+}
+void glGetIntegerv(GLenum pname, GLint *params) { LOG(pname), std::fill_n(params, pname == GL_VIEWPORT || pname == GL_SCISSOR_BOX ? 4 : 1, 0); }
 
 // ---- device and rendering contexts, fonts
 HDC WINAPI GetDC(HWND window) { return LOG(window), FakeDC; }
