@@ -48,7 +48,8 @@ inline std::vector<std::string> Outline(const std::vector<RecordedCall> &calls)
 // The calls that one drawing routine makes, on its own.
 template <class F> std::vector<RecordedCall> CallsOf(F draw) { return ResetRecorder(), draw(), Recorder().calls; }
 
-// What calls leave: capabilities and client arrays on, each call's latest arguments, batches ("texture: s t x y z, ...") and misuse.
+// What calls leave: capabilities and client arrays on, each call's latest arguments,
+// batches ("texture: s t x y z, ...") and misuse.
 struct Replay {
     std::set<double> enabled;
     std::map<std::string, std::vector<double>> last;

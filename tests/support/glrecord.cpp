@@ -85,7 +85,11 @@ void glGetFloatv(GLenum pname, GLfloat *params)
     bool matrix = pname == GL_MODELVIEW_MATRIX || pname == GL_PROJECTION_MATRIX;
     std::fill_n(params, matrix ? 16 : pname == GL_FOG_COLOR ? 4 : 1, 0.0f);
 }
-void glGetIntegerv(GLenum pname, GLint *params) { LOG(pname), std::fill_n(params, pname == GL_VIEWPORT || pname == GL_SCISSOR_BOX ? 4 : 1, 0); }
+void glGetIntegerv(GLenum pname, GLint *params)
+{
+    LOG(pname);
+    std::fill_n(params, pname == GL_VIEWPORT || pname == GL_SCISSOR_BOX ? 4 : 1, 0);
+}
 
 // ---- device and rendering contexts, fonts
 HDC WINAPI GetDC(HWND window) { return LOG(window), FakeDC; }
