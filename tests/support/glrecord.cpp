@@ -4,6 +4,7 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <iterator>
 #include <numeric>
@@ -77,18 +78,49 @@ void glVertexPointer(GLint size, GLenum type, GLsizei stride, const GLvoid *p) {
 void glTexCoordPointer(GLint size, GLenum type, GLsizei stride, const GLvoid *p) { LOG(size, type, stride, p); }
 void glDrawElements(GLenum mode, GLsizei count, GLenum type, const GLvoid *indices) { LOG(mode, count, type, indices); }
 
-// Queries: the recorder keeps no state, so every capability is off and every number 0 (matrices included).
-GLboolean glIsEnabled(GLenum cap) { return LOG(cap), GL_FALSE; }
+// Queries, answered from the latest call in the log that set the value (0 where none did),
+// the matrices from the recorder's own, which the tests set.
+static const std::vector<double> *Latest(const char *name, double first = NAN)
+{
+    const auto &calls = Recorder().calls;
+    for (auto call = calls.rbegin(); call != calls.rend(); ++call)
+        if (call->name == name && (std::isnan(first) || call->args[0] == first))
+            return &call->args;
+    return nullptr;
+}
+template <class T> static void Answer(const std::vector<double> *args, size_t from, size_t count, T *params)
+{
+    for (size_t i = 0; i < count; i++)
+        params[i] = args ? (T)args->at(from + i) : 0;
+}
+GLboolean glIsEnabled(GLenum cap)
+{
+    const auto &calls = Recorder().calls;
+    auto last = std::find_if(calls.rbegin(), calls.rend(), [cap](const RecordedCall &call) {
+        return (call.name == "glEnable" || call.name == "glDisable") && call.args[0] == cap;
+    });
+    GLboolean on = last != calls.rend() && last->name == "glEnable";
+    return LOG(cap), on;
+}
 void glGetFloatv(GLenum pname, GLfloat *params)
 {
     LOG(pname);
-    bool matrix = pname == GL_MODELVIEW_MATRIX || pname == GL_PROJECTION_MATRIX;
-    std::fill_n(params, matrix ? 16 : pname == GL_FOG_COLOR ? 4 : 1, 0.0f);
+    if (pname == GL_MODELVIEW_MATRIX || pname == GL_PROJECTION_MATRIX)
+        std::ranges::copy(pname == GL_MODELVIEW_MATRIX ? Recorder().modelView : Recorder().projection, params);
+    else if (pname == GL_FOG_COLOR)
+        Answer(Latest("glFogfv", pname), 1, 4, params);
+    else
+        Answer(Latest("glFogf", pname), 1, 1, params);
 }
 void glGetIntegerv(GLenum pname, GLint *params)
 {
     LOG(pname);
-    std::fill_n(params, pname == GL_VIEWPORT || pname == GL_SCISSOR_BOX ? 4 : 1, 0);
+    if (pname == GL_VIEWPORT || pname == GL_SCISSOR_BOX)
+        Answer(Latest(pname == GL_VIEWPORT ? "glViewport" : "glScissor"), 0, 4, params);
+    else if (pname == GL_BLEND_DST)
+        Answer(Latest("glBlendFunc"), 1, 1, params);
+    else
+        Answer(Latest("glFogf", pname), 1, 1, params);
 }
 
 // ---- device and rendering contexts, fonts
