@@ -2,20 +2,22 @@
 #include "scene/scene.h"
 #include "settings/settings.h"
 
-// One textured quad, its picture repeated once per grid cell.
+// The floor's picture repeats once per grid cell.
+const float FloorCorners[4][5] = {
+    {-1.5f, -1.34f, -1.5f, 10, 10},
+    {28.5f, -1.34f, -1.5f, 0, 10},
+    {28.5f, -1.34f, 28.5f, 0, 0},
+    {-1.5f, -1.34f, 28.5f, 10, 0},
+};
+
+// One textured quad under the whole grid.
 void DrawFloor()
 {
-    static const float corners[4][5] = {
-        {10, 10, -1.5f, -1.34f, -1.5f},
-        {0, 10, 28.5f, -1.34f, -1.5f},
-        {0, 0, 28.5f, -1.34f, 28.5f},
-        {10, 0, -1.5f, -1.34f, 28.5f},
-    };
     glBindTexture(GL_TEXTURE_2D, TextureSlots[2]);
     glBegin(GL_QUADS);
-    for (const auto &c : corners) {
-        glTexCoord2f(c[0], c[1]);
-        glVertex3f(c[2], c[3], c[4]);
+    for (const auto &c : FloorCorners) {
+        glTexCoord2f(c[3], c[4]);
+        glVertex3f(c[0], c[1], c[2]);
     }
     glEnd();
 }

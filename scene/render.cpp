@@ -23,9 +23,11 @@ static void PlaceCamera()
     gluLookAt(eye.x, eye.height, eye.z, at.x, at.height, at.z, 0, 1, 0);
 }
 
-// The pulses and towers mirrored below the floor, only where the floor covers the screen.
+// The pulses and towers mirrored below the floor, only where the floor covers the screen:
+// the scissor box around the floor spares the rasteriser everything outside it.
 static void DrawReflection()
 {
+    ScissorFloor();
     glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
     glEnable(GL_STENCIL_TEST);
     glStencilOp(GL_REPLACE, GL_REPLACE, GL_REPLACE);
@@ -40,6 +42,7 @@ static void DrawReflection()
     DrawPulses();
     DrawTowers();
     glDisable(GL_STENCIL_TEST);
+    glDisable(GL_SCISSOR_TEST);
     glScalef(1, -1, 1);
     glTranslatef(0, 2.33f, 0); // the same pair again undoes the mirror
 }

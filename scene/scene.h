@@ -65,10 +65,37 @@ extern GLuint TextureSlots[4];
 void LoadTextures();
 
 // ---- drawing
-void DrawTowers();  // the 100 towers, tile by tile, tinted by their glow
+void DrawTowers();  // the towers that can show, each tile its atlas cell, tinted by their glow
 void DrawFloor();   // the circuit floor under the whole grid
 void DrawPulses();  // every pulse, its texture turned to its heading
 void RenderFrame(); // mirror, floor, direct scene, overlay, swap
+
+extern const float FloorCorners[4][5]; // x, y, z, then s, t, in drawing order
+
+// ---- what the current GL state can show, as half-spaces of the world
+enum { FrustumPlaneCount = 6, MaxViewPlanes = FrustumPlaneCount + 5 };
+
+struct PlaneRecord {
+    double n[4]; // shown where n0 x + n1 y + n2 z + n3 >= 0
+};
+
+struct ViewRecord {
+    double clip[16];   // projection x model-view, column-major as GL keeps it
+    GLint viewport[4];
+    PlaneRecord planes[MaxViewPlanes]; // the view volume's, then the scissor box's and the fog's end while on
+    int planeCount;
+};
+
+extern ViewRecord View;
+
+void ReadView();     // View from the GL's matrices, viewport, scissor and fog
+void ScissorFloor(); // scissor test on, around every pixel the floor can cover
+
+// How far a world point lies on the shown side of a plane (negative: the hidden side).
+inline double PlaneDistance(const PlaneRecord &plane, double x, double y, double z)
+{
+    return plane.n[0] * x + plane.n[1] * y + plane.n[2] * z + plane.n[3];
+}
 
 // ---- frame-rate overlay
 extern GLuint FontListBase;  // 256 glyph lists, one per character code

@@ -36,27 +36,20 @@ inline std::string Text(const RecordedCall &call)
     return call.name + "(" + Join(call.args, ", ") + (text ? ", \"" + call.data + "\"" : "") + ")";
 }
 
-// The calls as text, each complete run of a block's calls shown as "[name]".
-using Block = std::pair<std::string, std::vector<RecordedCall>>;
-
-inline std::vector<std::string> Outline(const std::vector<RecordedCall> &calls, const std::vector<Block> &blocks = {})
+// The calls as text.
+inline std::vector<std::string> Outline(const std::vector<RecordedCall> &calls)
 {
     std::vector<std::string> outline;
-    for (auto at = calls.begin(); at != calls.end();) {
-        auto block = std::find_if(blocks.begin(), blocks.end(), [&](const Block &b) {
-            const std::vector<RecordedCall> &run = b.second;
-            return !run.empty() && std::mismatch(run.begin(), run.end(), at, calls.end()).first == run.end();
-        });
-        outline.push_back(block != blocks.end() ? "[" + block->first + "]" : Text(*at));
-        at += block != blocks.end() ? block->second.size() : 1;
-    }
+    for (const RecordedCall &call : calls)
+        outline.push_back(Text(call));
     return outline;
 }
 
 // The calls that one drawing routine makes, on its own.
 template <class F> std::vector<RecordedCall> CallsOf(F draw) { return ResetRecorder(), draw(), Recorder().calls; }
 
-// What calls leave: capabilities on, each call's latest arguments, batches ("texture: s t x y z, ...") and misuse.
+// What calls leave: capabilities and client arrays on, each call's latest arguments,
+// batches ("texture: s t x y z, ...") and misuse.
 struct Replay {
     std::set<double> enabled;
     std::map<std::string, std::vector<double>> last;
@@ -73,7 +66,10 @@ inline Replay Replayed(const std::vector<RecordedCall> &calls)
         r.misuse += (r.open && n.starts_with("gl") && !inBatch.count(n)) + (!r.open && n == "glEnd");
         r.last[n] = a;
         r.open = n == "glBegin" || (r.open && n != "glEnd");
-        n == "glEnable" ? (void)r.enabled.insert(a[0]) : n == "glDisable" ? (void)r.enabled.erase(a[0]) : void();
+        if (n == "glEnable" || n == "glEnableClientState")
+            r.enabled.insert(a[0]);
+        if (n == "glDisable" || n == "glDisableClientState")
+            r.enabled.erase(a[0]);
         if (n == "glBegin")
             r.batches.push_back(Join({r.last["glBindTexture"].at(1)}, "") + ":");
         if (n == "glVertex3f")

@@ -1,66 +1,5 @@
 #include "draw_fixture.h"
 
-// ---- towers
-
-TEST(DrawTowers, EveryTowerIsOneTintByGlowLevelAndATileBatchPerTileThenBaseAndEmptyBatchThenTheCityLeavesWhite)
-{
-    ResetDrawing();
-    const BYTE glow[] = {0, 128, 60, 188, 100, 127}; // whatever the phase; past level 100 negative, unclamped
-    std::copy(std::begin(glow), std::end(glow), TowerGlow);
-    TileTable[TileCount - 1] = 0; // the last tile's own atlas is slot 0, not the listing atlas left bound
-    auto calls = CallsOf(DrawTowers);
-    std::vector<std::map<std::string, int>> counts; // per tower, split at its tint
-    for (const RecordedCall &call : calls)
-        call.name == "glColor3f" ? counts.push_back({{call.name, 1}}) : (void)counts.back()[call.name]++;
-    ASSERT_EQ(counts.size(), 101u); // and the closing white
-    const std::map<std::string, int> tower = {{"glColor3f", 1},  {"glBindTexture", 94},  {"glBegin", 95},
-                                              {"glEnd", 95},     {"glTexCoord2f", 376}, {"glVertex3f", 376}};
-    Replay drawn = Replayed(calls);
-    EXPECT_EQ(drawn.misuse, 0);
-    for (int t = 0; t < 100; t++) {
-        EXPECT_EQ(counts[t], tower) << "tower " << t;
-        EXPECT_EQ(drawn.batches[95 * t + 94], "12:") << "tower " << t << " ends binding the listing atlas for nothing";
-    }
-    auto tints = Outline(CallsNamed("glColor3f"));
-    EXPECT_EQ(std::vector<std::string>(tints.begin(), tints.begin() + 6),
-              (std::vector<std::string>{"glColor3f(1, 1, 1)", "glColor3f(1, 1, 1)", "glColor3f(1, 0.4, 0.4)",
-                                        "glColor3f(1, 0.4, 0.4)", "glColor3f(1, 0, 0)", "glColor3f(1, -0.27, -0.27)"}));
-    EXPECT_EQ(drawn.last["glColor3f"], (std::vector<double>{1, 1, 1}));
-    EXPECT_EQ(drawn.last["glTexCoord2f"], (std::vector<double>{0.01f, 0.01f}));
-    EXPECT_EQ(drawn.last["glBindTexture"], (std::vector<double>{GL_TEXTURE_2D, (double)SlotNames[1]}));
-    EXPECT_FALSE(drawn.open);
-}
-
-TEST(DrawTowers, TilesShowTheirAtlasCellOnEveryFaceAndTheLastTowerSpansItsCell)
-{
-    ResetDrawing();
-    BYTE *codes = TileTable + 93 * 37; // grid row 3, column 7: centre line x = 21, z = 9
-    codes[40] = 23;                    // slot 1, column field 1, row field 3
-    codes[56] = 6;                     // slot 0, column field 1, row field 2
-    codes[92] = 31;
-    auto batches = Replayed(CallsOf(DrawTowers)).batches;
-    ASSERT_EQ(batches.size(), 9500u);
-    const std::pair<int, const char *> tiles[] = { // batch 95 * tower + tile, then texture: s t x y z a corner
-        {0, "11: 0 0 -0.5 1 0.5, 0.25 0 -0.17 1 0.5, 0.25 0.25 -0.17 1 0.17, 0 0.25 -0.5 1 0.17"},
-        {3522, "11: 0.25 0.5 20.83 1 8.83, 0.5 0.5 21.17 1 8.83, 0.5 0.75 21.17 1 8.5, 0.25 0.75 20.83 1 8.5"}, // roof
-        {3524, "11: 0 0 20.5 0.67 9.5, 0.25 0 20.83 0.67 9.5, 0.25 0.25 20.83 1 9.5, 0 0.25 20.5 1 9.5"}, // +z face
-        {3555, "12: 1.5 6.25 20.83 -0.33 8.5, 1.75 6.25 21.17 -0.33 8.5, 1.75 6.5 21.17 0 8.5, 1.5 6.5 20.83 0 8.5"},
-        {3571, "11: 0.75 1.75 20.5 0.33 9.17, 1 1.75 20.5 0.33 9.5, 1 2 20.5 0.67 9.5, 0.75 2 20.5 0.67 9.17"}, // -x
-        {3607, "12: 2.25 8.25 21.5 -1.33 9.17, 2.5 8.25 21.5 -1.33 9.5, 2.5 8.5 21.5 -1 9.5, 2.25 8.5 21.5 -1 9.17"},
-        {3608, "12: 0.01 0.01 20.5 -1.33 8.5, 0.01 0.01 21.5 -1.33 8.5, " // base: tile 92's atlas, one texel
-               "0.01 0.01 21.5 -1.33 9.5, 0.01 0.01 20.5 -1.33 9.5"},
-    };
-    for (auto [batch, want] : tiles)
-        EXPECT_EQ(batches[batch], want) << "tile " << batch % 95;
-
-    auto vertices = CallsNamed("glVertex3f"); // the last tower's corners span its grid cell's middle
-    std::vector<double> low(3, 1e9), high(3, -1e9);
-    for (size_t v = vertices.size() - 376; v < vertices.size(); v++)
-        for (int i = 0; i < 3; i++)
-            low[i] = std::min(low[i], vertices[v].args[i]), high[i] = std::max(high[i], vertices[v].args[i]);
-    EXPECT_EQ(Join(low, " ") + " to " + Join(high, " "), "26.5 -1.33 26.5 to 27.5 1 27.5");
-}
-
 // ---- floor and pulses
 
 TEST(DrawFloorAndPulses, FloorIsOneQuadRepeatingPerGridCellAndEachPulseAUnitSquareTurnedToItsHeading)
@@ -83,5 +22,63 @@ TEST(DrawFloorAndPulses, FloorIsOneQuadRepeatingPerGridCellAndEachPulseAUnitSqua
     for (BYTE stored : {0, 200}) { // none, and 200 reads as -56
         ResetDrawing(stored);
         EXPECT_EQ(Outline(CallsOf(DrawPulses)), std::vector<std::string>{"glBindTexture(3553, 14)"}) << (int)stored;
+    }
+}
+
+// ---- what can show
+
+// Looking down -z from 40 units out on +z at the middle of the columns, with a square 90 degree
+// view from 1 to 100 units out into a window of 100 x 100 pixels: grid row R lies 40 - 3R away.
+static void LookAlongTheColumns()
+{
+    Recorder().projection = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -101.0f / 99, -1, 0, 0, -200.0f / 99, 0};
+    Recorder().modelView = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, -13.5f, 0, -40, 1};
+    glViewport(0, 0, 100, 100);
+}
+
+static void Fog(const GLfloat *colour, GLenum blendDestination)
+{
+    glEnable(GL_FOG), glFogf(GL_FOG_MODE, GL_LINEAR), glFogf(GL_FOG_END, 20), glFogfv(GL_FOG_COLOR, colour);
+    glEnable(GL_BLEND), glBlendFunc(GL_SRC_ALPHA, blendDestination);
+}
+
+TEST(DrawTowers, LeavesOutTowersWhollyBeyondTheViewTheScissorBoxOrTheEndOfABlackFog)
+{
+    static const GLfloat black[4] = {0, 0, 0, 1}, grey[4] = {0.5f, 0.5f, 0.5f, 1};
+    const struct { const char *state; void (*set)(); int towers; } cases[] = {
+        {"every tower in view", [] {}, 100},
+        {"black fog ending 20 out, added: rows 7 to 9", [] { Fog(black, GL_ONE); }, 30},
+        {"grey fog", [] { Fog(grey, GL_ONE); }, 100},
+        {"black fog over the picture", [] { Fog(black, GL_ONE_MINUS_SRC_ALPHA); }, 100},
+        {"linear fog switched off", [] { Fog(black, GL_ONE), glDisable(GL_FOG); }, 100},
+        {"exponential fog", [] { Fog(black, GL_ONE), glFogf(GL_FOG_MODE, GL_EXP); }, 100},
+        {"scissored to the left half: columns 0 to 4", [] { glEnable(GL_SCISSOR_TEST), glScissor(0, 0, 50, 100); }, 50},
+        {"scissored above every roof", [] { glEnable(GL_SCISSOR_TEST), glScissor(0, 75, 100, 25); }, 0},
+        {"facing away", [] { Recorder().modelView = {-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, 13.5f, 0, 40, 1}; }, 0},
+    };
+    for (const auto &c : cases) {
+        ResetDrawing(), LookAlongTheColumns(), c.set(), DrawTowers();
+        long indices = 0; // two triangles for each of a tower's 93 tiles and its base
+        for (const RecordedCall &draw : CallsNamed("glDrawElements"))
+            indices += (long)draw.args[1];
+        EXPECT_EQ(indices, 6 * 94 * c.towers) << c.state;
+    }
+}
+
+TEST(ScissorFloor, BoxesEveryPixelOfTheFloorAPixelWiderWithinTheViewport)
+{
+    const struct { const char *view; std::array<GLfloat, 16> modelView; std::vector<std::string> calls; } cases[] = {
+        // 30 above the middle, looking down: 15 either side at 31.34 away, 23.9 pixels either side of 50.
+        {"from high above", {1, 0, 0, 0, 0, 0, 1, 0, 0, -1, 0, 0, -13.5f, 13.5f, -30, 1},
+         {"glScissor(25, 25, 50, 50)", "glEnable(3089)"}},
+        // In the middle at height 0, along -z: the floor runs from behind the eye to 15 ahead, 1.34 below,
+        // its far edge 4.5 pixels below the middle.
+        {"from inside the city", {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, -13.5f, 0, -13.5f, 1},
+         {"glScissor(0, 0, 100, 47)", "glEnable(3089)"}},
+    };
+    for (const auto &c : cases) {
+        ResetDrawing(), LookAlongTheColumns(), Recorder().modelView = c.modelView, ScissorFloor();
+        auto calls = Outline(Recorder().calls);
+        EXPECT_EQ(std::vector<std::string>(calls.end() - 2, calls.end()), c.calls) << c.view;
     }
 }

@@ -1,22 +1,7 @@
-#include <atomic>
 #include <cmath>
-#include <cstdlib>
-#include <new>
 
 #include "scene_fixture.h"
-
-// ---- allocation counter for the whole test program
-static std::atomic<long> Allocations;
-
-void *operator new(std::size_t size)
-{
-    Allocations++;
-    if (void *p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void *p) noexcept { std::free(p); }
-void operator delete(void *p, std::size_t) noexcept { std::free(p); }
+#include "tests/support/allocations.h"
 
 // One pulse at (x, z) with the given heading, after one tick.
 static Pulse StepOnePulse(float x, float z, BYTE heading)

@@ -4,6 +4,7 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <iterator>
 #include <numeric>
@@ -70,6 +71,57 @@ void glListBase(GLuint base) { LOG(base); }
 void glCallLists(GLsizei n, GLenum type, const GLvoid *lists) { LOG_DATA(lists, n, n, type); } // bytes only
 void glPushAttrib(GLbitfield mask) { LOG(mask); }
 void glPopAttrib() { LOG(); }
+void glScissor(GLint x, GLint y, GLsizei width, GLsizei height) { LOG(x, y, width, height); }
+void glEnableClientState(GLenum array) { LOG(array); }
+void glDisableClientState(GLenum array) { LOG(array); }
+void glVertexPointer(GLint size, GLenum type, GLsizei stride, const GLvoid *p) { LOG(size, type, stride, p); }
+void glTexCoordPointer(GLint size, GLenum type, GLsizei stride, const GLvoid *p) { LOG(size, type, stride, p); }
+void glDrawElements(GLenum mode, GLsizei count, GLenum type, const GLvoid *indices) { LOG(mode, count, type, indices); }
+
+// Queries, answered from the latest call in the log that set the value (0 where none did),
+// the matrices from the recorder's own, which the tests set.
+static const std::vector<double> *Latest(const char *name, double first = NAN)
+{
+    const auto &calls = Recorder().calls;
+    for (auto call = calls.rbegin(); call != calls.rend(); ++call)
+        if (call->name == name && (std::isnan(first) || call->args[0] == first))
+            return &call->args;
+    return nullptr;
+}
+template <class T> static void Answer(const std::vector<double> *args, size_t from, size_t count, T *params)
+{
+    for (size_t i = 0; i < count; i++)
+        params[i] = args ? (T)args->at(from + i) : 0;
+}
+GLboolean glIsEnabled(GLenum cap)
+{
+    const auto &calls = Recorder().calls;
+    auto last = std::find_if(calls.rbegin(), calls.rend(), [cap](const RecordedCall &call) {
+        return (call.name == "glEnable" || call.name == "glDisable") && call.args[0] == cap;
+    });
+    GLboolean on = last != calls.rend() && last->name == "glEnable";
+    return LOG(cap), on;
+}
+void glGetFloatv(GLenum pname, GLfloat *params)
+{
+    LOG(pname);
+    if (pname == GL_MODELVIEW_MATRIX || pname == GL_PROJECTION_MATRIX)
+        std::ranges::copy(pname == GL_MODELVIEW_MATRIX ? Recorder().modelView : Recorder().projection, params);
+    else if (pname == GL_FOG_COLOR)
+        Answer(Latest("glFogfv", pname), 1, 4, params);
+    else
+        Answer(Latest("glFogf", pname), 1, 1, params);
+}
+void glGetIntegerv(GLenum pname, GLint *params)
+{
+    LOG(pname);
+    if (pname == GL_VIEWPORT || pname == GL_SCISSOR_BOX)
+        Answer(Latest(pname == GL_VIEWPORT ? "glViewport" : "glScissor"), 0, 4, params);
+    else if (pname == GL_BLEND_DST)
+        Answer(Latest("glBlendFunc"), 1, 1, params);
+    else
+        Answer(Latest("glFogf", pname), 1, 1, params);
+}
 
 // ---- device and rendering contexts, fonts
 HDC WINAPI GetDC(HWND window) { return LOG(window), FakeDC; }

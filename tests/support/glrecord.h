@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <GL/gl.h>
 
+#include <array>
 #include <map>
 #include <string>
 #include <vector>
@@ -26,6 +27,7 @@ struct GlRecorder {
     RECT client = {0, 0, 800, 600};
     BOOL visible = TRUE;    // what IsWindowVisible says
     std::map<int, LONG> bitmaps = {{128, 28}, {112, 12}, {114, 14}, {130, 30}}; // sides by id; a missing id fails
+    std::array<GLfloat, 16> modelView = {}, projection = {};                      // what glGetFloatv answers
 };
 
 // Made on first use: the scene may call in during static start-up.
