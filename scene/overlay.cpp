@@ -27,9 +27,12 @@ void CreateOverlayFont(HDC dc)
 // Deletes the glyph lists while the context is current, then the font, once the device context lets go of it.
 void DeleteOverlayFont(HDC dc)
 {
+    if (!OverlayFont)
+        return;
     glDeleteLists(FontListBase, 256);
     SelectObject(dc, PreviousFont);
     DeleteObject(OverlayFont);
+    OverlayFont = nullptr;
 }
 
 // Formats printf-style into a fixed buffer and draws it at the model-view origin.

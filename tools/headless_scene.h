@@ -24,6 +24,7 @@ inline HWND OpenHeadlessScene(int width, int height)
 // Lets go of the context, its textures and lists, and the window.
 inline void CloseHeadlessScene(HWND window)
 {
+    DeleteOverlayFont(GetDC(window));
     wglMakeCurrent(nullptr, nullptr);
     wglDeleteContext(SceneContext);
     SceneContext = nullptr;

@@ -78,6 +78,8 @@ TEST(SamePicture, FramesAndTicksAllocateNothing)
     frames(6); // GL's first frames of each kind build what it keeps
     long before = Allocations;
     frames(30);
+    if (!AllocationsCounted)
+        GTEST_SKIP() << "this build counts no allocations";
     EXPECT_EQ(Allocations, before);
     CloseHeadlessScene(window);
 }

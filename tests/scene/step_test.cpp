@@ -158,6 +158,8 @@ TEST(LongRun, AMillionTicksKeepEveryValueInRangeWithoutAllocating)
         ASSERT_TRUE(std::isfinite(CameraPose.roll));
         ASSERT_LE(std::fabs(CameraPose.roll), 50.1f);
     }
+    if (!AllocationsCounted)
+        GTEST_SKIP() << "this build counts no allocations";
     EXPECT_EQ(Allocations, allocationsBefore);
     for (BYTE tile : TileTable)
         ASSERT_LT(tile, 32);
