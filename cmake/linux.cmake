@@ -1,6 +1,10 @@
-# Linux: what `cmake --install` puts where, and the Debian package CPack makes
-# of it (`cmake --build --preset dev --target package`). Included from the top
-# level for the native build.
+# Linux: the saver itself, what `cmake --install` puts where, and the Debian
+# package CPack makes of it (`cmake --build --preset dev --target package`).
+# Included from the top level for the native build.
+add_executable(vantrel platform/main.cpp)
+target_link_libraries(vantrel PRIVATE vantrel_host)
+set_target_properties(vantrel PROPERTIES VANTREL_PLATFORM vantrel_platform)
+
 include(GNUInstallDirs)
 set(VANTREL_HACKDIR "${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver" CACHE STRING
   "Where XScreenSaver runs its display modes from: below the prefix, or absolute (Debian's is libexec/xscreensaver)")

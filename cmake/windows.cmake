@@ -1,21 +1,15 @@
 # Windows: the screen saver itself, vantrel.scr, and the zip it ships in.
 # Included from the top level when cross-building with MinGW-w64.
-enable_language(RC ASM)
-
-# The fault guard: one scope of the platform's C exception handler.
-add_library(vantrel_platform_guard STATIC platform/guard_win64.S)
+enable_language(RC)
 
 # Everything the program needs from Windows and the C++ runtime is linked in,
 # so the .scr runs on a machine with no MinGW libraries. The host's WinMain
 # comes out of a library, so the linker is told to look for it there.
-set(VANTREL_WINDOWS_LIBS
-  "$<LINK_GROUP:RESCAN,vantrel_host,vantrel_render,vantrel_settings,vantrel_scene>"
-  vantrel_platform_guard ${VANTREL_GL_LIBS} gdi32 user32 comctl32 advapi32)
 add_executable(vantrel WIN32 resources/vantrel.rc resources/windows.rc)
 set_target_properties(vantrel PROPERTIES SUFFIX .scr)
 target_compile_definitions(vantrel PRIVATE
   VANTREL_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} VANTREL_VERSION_MINOR=${PROJECT_VERSION_MINOR})
-target_link_libraries(vantrel PRIVATE ${VANTREL_WINDOWS_LIBS})
+target_link_libraries(vantrel PRIVATE vantrel_host)
 # Stripped: the runtime libraries bring debug sections that would double the file.
 target_link_options(vantrel PRIVATE -static -s -Wl,--undefined=WinMain)
 

@@ -455,14 +455,19 @@ static LSTATUS Commit(OpenKey &open)
 
 // ---- the calls
 
-LSTATUS WINAPI RegCreateKeyExA(HKEY parent, LPCSTR sub, DWORD, LPSTR, DWORD, REGSAM access,
+// The reserved word must be 0, as on Windows; keys are kept in the file, so none is volatile.
+LSTATUS WINAPI RegCreateKeyExA(HKEY parent, LPCSTR sub, DWORD reserved, LPSTR, DWORD options, REGSAM access,
                                LPSECURITY_ATTRIBUTES, PHKEY result, LPDWORD disposition)
 {
+    if (reserved || options != REG_OPTION_NON_VOLATILE)
+        return ERROR_INVALID_PARAMETER;
     return Open(parent, sub, access, true, result, disposition);
 }
 
-LSTATUS WINAPI RegOpenKeyExA(HKEY parent, LPCSTR sub, DWORD, REGSAM access, PHKEY result)
+LSTATUS WINAPI RegOpenKeyExA(HKEY parent, LPCSTR sub, DWORD options, REGSAM access, PHKEY result)
 {
+    if (options)
+        return ERROR_INVALID_PARAMETER;
     return Open(parent, sub, access, false, result, nullptr);
 }
 

@@ -13,7 +13,7 @@
 inline Window XidOf(HWND window) { return (Window)(UINT_PTR)window; }
 inline HWND WindowOf(Window xid) { return (HWND)(UINT_PTR)xid; }
 
-// ---- the connection (display.cpp)
+// ---- the connection (x11_display.cpp)
 extern Display *XDisplay; // null until a window call needs it
 extern Atom WmProtocolsAtom, WmDeleteWindowAtom, WindowClassAtom;
 
@@ -21,7 +21,7 @@ Display *OpenXDisplay(); // opened once; without a display the process says so a
 void TrapXErrors();      // from here on, count protocol errors
 bool XErrorsTrapped();   // waits for the server; true if an error came since TrapXErrors
 
-// ---- windows of this process (window.cpp)
+// ---- windows of this process (x11_windows.cpp)
 struct OwnWindow {
     WNDPROC proc;       // the class's window procedure
     HWND parent;        // null for top-level windows
@@ -41,7 +41,7 @@ void PostCloseToOwnWindows();           // WM_CLOSE to each, as a user's close w
 void SendToTopLevelWindows(UINT message, WPARAM wParam, LPARAM lParam); // as Windows broadcasts
 void NoteWindowSize(Window xid, LONG width, LONG height); // ours take it, and ours that cover it follow
 
-// ---- the message queue (message.cpp)
+// ---- the message queue (x11_messages.cpp)
 void ForgetWindowMessages(HWND window); // its queued messages and its timers go with it
 void WatchCloseSignals();               // SIGTERM, SIGINT and SIGHUP close our windows from now on
 

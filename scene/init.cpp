@@ -66,7 +66,7 @@ void SetupProjection(int width, int height)
     glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(100, (double)width / height, 0.1f, 100);
+    gluPerspective(100, (double)width / height, 0.1f, 100); // the first frame puts its own 110 degrees in place
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 }

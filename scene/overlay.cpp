@@ -57,9 +57,9 @@ void CountFrame()
 {
     DWORD now = GetTickCount();
     if (now - FpsWindowStart >= 1000) {
-        ShownFps = FrameCount;
+        ShownFps = FrameCount; // the count itself, not scaled to the window's true length
         FrameCount = 0;
-        FpsWindowStart = GetTickCount();
+        FpsWindowStart = GetTickCount(); // read afresh, not now: the next window starts a moment later
     }
-    FrameCount++;
+    FrameCount++; // the frame that closed a window counts in the next
 }

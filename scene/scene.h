@@ -25,7 +25,7 @@ extern Pulse *PulseArray;            // SaverSettings.pulses records, or none
 extern DWORD SceneRandom; // generator state; the seed becomes the state
 
 int RandomBelow(int n); // 0..n-1 from the next 15-bit output
-void FillSceneTables(); // start values of tiles, pulse heights, flicker counts
+void FillSceneTables(); // a pulse array sized by the settings; start values of tiles, pulse heights, flicker counts
 
 // ---- camera
 struct PathPoint {
@@ -121,6 +121,8 @@ extern UINT_PTR SimulationTimer, FrameTimer;
 void InitScene(HWND window);          // settings, seed, context, textures, font, tables
 void CreateSceneContext(HWND window); // pixel format, context, textures, font, fixed GL state
 void SetupProjection(int width, int height);
+
+extern WNDPROC SceneDefaultProc; // what handles the messages the scene does not: the host's, once it says so
 
 LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void CALLBACK SimulationTimerProc(HWND window, UINT message, UINT_PTR id, DWORD time);

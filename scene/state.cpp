@@ -25,9 +25,13 @@ int RandomBelow(int n)
     return (NextRandom() * n) >> 15;
 }
 
-// Random tiles, lowered odd pulses and flicker counts, in the generator's fixed order.
+// A fresh pulse array for the Pulses setting, random tiles, lowered odd pulses and flicker
+// counts, in the generator's fixed order.
 void FillSceneTables()
 {
+    delete[] PulseArray;
+    PulseArray = SaverSettings.pulses > 0 ? new Pulse[SaverSettings.pulses]() : nullptr; // zero: at (0, 0), heading 0
+
     for (BYTE &tile : TileTable) {
         int column = RandomBelow(4);
         int row = RandomBelow(4);

@@ -211,6 +211,8 @@ void DrawTowers()
     PlaceInView();
     ChooseCuts();
     DrawShownTowers();
+    // Each tower once ended with an empty batch on the listing atlas, and its base with this
+    // texel: the frame-rate text, drawn next without texture coordinates, still takes them.
     glBindTexture(GL_TEXTURE_2D, TextureSlots[1]);
     glTexCoord2f(0.01f, 0.01f);
     glColor3f(1, 1, 1);

@@ -16,8 +16,8 @@ struct SaverSettingsRecord {
 // ---- store
 extern SaverSettingsRecord SaverSettings;
 
-void LoadSettings();                                                    // registry -> SaverSettings, PulseArray
-void ApplySettings(BYTE speed, BYTE pulses, BYTE reflections, BYTE showfps); // stored bytes -> SaverSettings, PulseArray
+void LoadSettings();                                                    // registry -> SaverSettings
+void ApplySettings(BYTE speed, BYTE pulses, BYTE reflections, BYTE showfps); // stored bytes -> SaverSettings
 LSTATUS StoreSettings(BYTE speed, BYTE pulses, BYTE reflections, BYTE showfps); // -> registry, all four or none
 
 // ---- dialog

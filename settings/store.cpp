@@ -1,6 +1,5 @@
 // The four settings: one-byte registry values, a user's own over the machine's.
 #include "settings/settings.h"
-#include "scene/scene.h"
 
 // ---- in-memory settings
 SaverSettingsRecord SaverSettings;
@@ -18,7 +17,7 @@ static const StoredValue StoredValues[4] = {
     {"Showfps", 1},
 };
 
-// Derives the in-memory settings from the stored bytes and sizes a fresh pulse array.
+// Derives the in-memory settings from the stored bytes.
 void ApplySettings(BYTE speed, BYTE pulses, BYTE reflections, BYTE showfps)
 {
     SaverSettings.speed = (float)speed * 0.001f;
@@ -26,9 +25,6 @@ void ApplySettings(BYTE speed, BYTE pulses, BYTE reflections, BYTE showfps)
     SaverSettings.pulses = (signed char)pulses;
     SaverSettings.reflections = reflections;
     SaverSettings.showfps = showfps;
-
-    delete[] PulseArray;
-    PulseArray = SaverSettings.pulses > 0 ? new Pulse[SaverSettings.pulses]() : nullptr;
 }
 
 // A value stored as exactly one byte; anything else counts as missing.
@@ -67,6 +63,7 @@ void LoadSettings()
 // Writes the four bytes as one-byte values in the dialog's order and flushes them together.
 static LSTATUS WriteValues(HKEY key, const BYTE (&bytes)[4])
 {
+    // Not the order they are read in: the dialog has always written the check boxes first.
     static const char *const names[4] = {"Showfps", "Reflections", "Speed", "Pulses"};
     LSTATUS status = ERROR_SUCCESS;
     for (int i = 0; i < 4 && status == ERROR_SUCCESS; i++)

@@ -16,9 +16,6 @@ typedef struct tagINITCOMMONCONTROLSEX {
 #define ICC_TAB_CLASSES 0x00000008
 
 #define TRACKBAR_CLASSA "msctls_trackbar32"
-#define TBS_HORZ 0x0000
-#define TBS_BOTH 0x0008
-#define TBS_NOTICKS 0x0010
 #define TBM_GETPOS (WM_USER)
 #define TBM_SETPOS (WM_USER + 5)
 #define TBM_SETRANGE (WM_USER + 6)

@@ -17,7 +17,6 @@ extern "C" {
 #ifndef APIENTRY
 #define APIENTRY
 #endif
-#define WINGDIAPI
 
 /* ---- basic types ---- */
 typedef unsigned char BYTE;
@@ -25,7 +24,6 @@ typedef unsigned short WORD;
 typedef uint32_t DWORD;
 typedef int32_t LONG;
 typedef int BOOL;
-typedef int INT;
 typedef unsigned int UINT;
 typedef char CHAR;
 typedef float FLOAT;
@@ -38,7 +36,6 @@ typedef LONG_PTR LRESULT;
 typedef WORD ATOM;
 typedef DWORD *LPDWORD;
 typedef BYTE *LPBYTE;
-typedef const BYTE *LPCBYTE;
 typedef void *LPVOID, *PVOID, *HANDLE;
 typedef const void *LPCVOID;
 typedef const char *LPCSTR;
@@ -65,7 +62,6 @@ typedef void *HGDIOBJ;
 
 #define TRUE 1
 #define FALSE 0
-#define MAX_PATH 260
 
 #define LOWORD(l) ((WORD)(((UINT_PTR)(l)) & 0xffff))
 #define HIWORD(l) ((WORD)((((UINT_PTR)(l)) >> 16) & 0xffff))
@@ -108,12 +104,10 @@ typedef struct tagWNDCLASSA {
 #define WM_CREATE 0x0001
 #define WM_DESTROY 0x0002
 #define WM_SIZE 0x0005
-#define WM_SETFOCUS 0x0007
 #define WM_SETTEXT 0x000C
 #define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
-#define WM_ERASEBKGND 0x0014
 #define WM_SHOWWINDOW 0x0018
 #define WM_ACTIVATEAPP 0x001C
 #define WM_SETCURSOR 0x0020
@@ -142,7 +136,6 @@ typedef struct tagWNDCLASSA {
 
 #define SIZE_RESTORED 0
 
-#define SC_SIZE 0xF000
 #define SC_CLOSE 0xF060
 #define SC_NEXTWINDOW 0xF040
 #define SC_PREVWINDOW 0xF050
@@ -150,9 +143,6 @@ typedef struct tagWNDCLASSA {
 
 #define PWR_CRITICALRESUME 3
 #define PBT_APMQUERYSUSPEND 0x0000
-#define PBT_APMQUERYSTANDBY 0x0001
-#define PBT_APMQUERYSUSPENDFAILED 0x0002
-#define PBT_APMQUERYSTANDBYFAILED 0x0003
 #define PBT_APMSUSPEND 0x0004
 #define PBT_APMSTANDBY 0x0005
 #define PBT_APMRESUMECRITICAL 0x0006
@@ -174,18 +164,12 @@ typedef struct tagWNDCLASSA {
 #define WS_VISIBLE 0x10000000L
 #define WS_CLIPSIBLINGS 0x04000000L
 #define WS_CLIPCHILDREN 0x02000000L
-#define WS_CAPTION 0x00C00000L
-#define WS_SYSMENU 0x00080000L
-#define WS_GROUP 0x00020000L
 #define WS_TABSTOP 0x00010000L
 #define WS_EX_TOPMOST 0x00000008L
 
 #define DS_SETFONT 0x40L
-#define DS_MODALFRAME 0x80L
-#define DS_FIXEDSYS 0x0008L
 #define BS_DEFPUSHBUTTON 0x00000001L
 #define BS_AUTOCHECKBOX 0x00000003L
-#define SS_LEFT 0x00000000L
 #define BN_CLICKED 0
 #define BM_GETCHECK 0x00F0
 #define BM_SETCHECK 0x00F1
@@ -193,9 +177,7 @@ typedef struct tagWNDCLASSA {
 #define BST_CHECKED 0x0001
 #define IDOK 1
 #define IDCANCEL 2
-#define IDC_STATIC (-1)
 
-#define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
 #define PM_NOYIELD 0x0002
 
@@ -204,7 +186,6 @@ typedef struct tagWNDCLASSA {
 #define HWND_TOP ((HWND)0)
 #define SWP_NOSIZE 0x0001
 #define SWP_NOMOVE 0x0002
-#define SWP_NOZORDER 0x0004
 
 #define SM_XVIRTUALSCREEN 76
 #define SM_YVIRTUALSCREEN 77
@@ -269,11 +250,9 @@ int WINAPI MessageBoxA(HWND, LPCSTR, LPCSTR, UINT);
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR, HWND, DLGPROC, LPARAM);
 BOOL WINAPI EndDialog(HWND, INT_PTR);
 LRESULT WINAPI SendDlgItemMessageA(HWND, int, UINT, WPARAM, LPARAM);
-HWND WINAPI GetDlgItem(HWND, int);
 LPSTR WINAPI CharNextA(LPCSTR);
 
 /* ---- kernel ---- */
-#define VER_PLATFORM_WIN32s 0
 #define VER_PLATFORM_WIN32_WINDOWS 1
 #define VER_PLATFORM_WIN32_NT 2
 
@@ -363,7 +342,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int); /* the program's entry, ca
 #define PFD_DRAW_TO_WINDOW 0x00000004
 #define PFD_SUPPORT_OPENGL 0x00000020
 #define PFD_TYPE_RGBA 0
-#define PFD_MAIN_PLANE 0
 
 typedef struct tagPIXELFORMATDESCRIPTOR {
     WORD nSize;
@@ -403,7 +381,6 @@ typedef struct tagBITMAP {
 
 #define FW_NORMAL 400
 #define ANSI_CHARSET 0
-#define DEFAULT_CHARSET 1
 #define OUT_TT_PRECIS 4
 #define CLIP_DEFAULT_PRECIS 0
 #define DEFAULT_QUALITY 0
@@ -457,7 +434,6 @@ BOOL WINAPI wglUseFontOutlinesA(HDC, DWORD, DWORD, DWORD, FLOAT, FLOAT, int, LPG
 
 #define REG_NONE 0
 #define REG_SZ 1
-#define REG_EXPAND_SZ 2
 #define REG_BINARY 3
 #define REG_DWORD 4
 #define REG_MULTI_SZ 7

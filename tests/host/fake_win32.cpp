@@ -34,6 +34,7 @@ void StartSaver(bool win9x, bool passwordWanted)
     Fake.passwordWanted = passwordWanted;
     Win9xPlatform = win9x;
     Fake.windowProc = SaverOuterProc;
+    SceneDefaultProc = SaverDefaultProc; // as the saver window's start says
     LoadPasswordVerifier();
     SaverOuterProc(Saver, WM_CREATE, 0, 0);
     Fake.posted.clear();
@@ -60,14 +61,16 @@ int FakeWin32::CountPosted(UINT message) const
     return n;
 }
 
-// The scene passes everything but its own three messages on to the host.
+// The scene, as the host sees it: its own three messages, the rest passed where the host said.
+WNDPROC SceneDefaultProc;
+
 LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_CREATE || message == WM_TIMER || message == WM_DESTROY) {
         Fake.calls.push_back("scene " + std::to_string(message));
         return 0;
     }
-    return SaverDefaultProc(window, message, wParam, lParam);
+    return SceneDefaultProc(window, message, wParam, lParam);
 }
 
 INT_PTR CALLBACK SettingsDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }

@@ -151,6 +151,10 @@ TEST_F(Registry, FirstUseCreatesTheFileInItsPlaceAndValuesKeepTypeAndLengthInRea
     EXPECT_EQ(Query(key, "Missing"), "<error 2>");
     EXPECT_EQ(RegSetValueExA(key, "Speed", 0, REG_BINARY, nullptr, 1), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(Set(key, "Two\nLines", REG_BINARY, "\x02"), ERROR_INVALID_PARAMETER); // it would break the file
+    HKEY other = nullptr; // reserved words must be 0
+    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, SettingsKey, 1, nullptr, 0, KEY_ALL_ACCESS, nullptr, &other, nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, SettingsKey, 1, KEY_READ, &other), ERROR_INVALID_PARAMETER);
     // RegOpenKeyA gets as much access as allowed; a handle keeps the access asked for.
     ASSERT_TRUE(!RegOpenKeyA(HKEY_LOCAL_MACHINE, SettingsKey, &writer) && !Set(writer, "Speed", REG_BINARY, "\x03"));
     ASSERT_EQ(RegOpenKeyExA(key, nullptr, 0, KEY_READ, &reader), ERROR_SUCCESS); // the same key

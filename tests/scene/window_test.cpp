@@ -3,13 +3,12 @@
 #include <unistd.h>
 
 #include "draw_fixture.h"
-#include "host/host.h"
 
-// The host's default handling, as the scene sees it: logged, with an answer of its own.
-LRESULT CALLBACK SaverDefaultProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+// The saver's handling of what the scene passes on: logged, with an answer of its own.
+static LRESULT CALLBACK LoggedDefaultProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     std::vector<double> args = {(double)(UINT_PTR)window, (double)message, (double)wParam, (double)lParam};
-    return Recorder().calls.push_back({"SaverDefaultProc", args, ""}), 0x5000 + message;
+    return Recorder().calls.push_back({"DefaultProc", args, ""}), 0x5000 + message;
 }
 
 // A message to the scene's window, whose handle shows as 976.
@@ -20,7 +19,11 @@ class SceneWindow : public testing::Test {
 protected:
     std::string store = testing::TempDir() + "vantrel-scene-window-" + std::to_string(getpid()) + ".reg";
 
-    void SetUp() override { std::remove(store.c_str()), setenv("VANTREL_REGISTRY", store.c_str(), 1), ResetDrawing(); }
+    void SetUp() override
+    {
+        std::remove(store.c_str()), setenv("VANTREL_REGISTRY", store.c_str(), 1), ResetDrawing();
+        SceneDefaultProc = LoggedDefaultProc;
+    }
     void TearDown() override { std::remove(store.c_str()); }
 };
 
@@ -95,7 +98,7 @@ TEST_F(SceneWindow, TimerDrawsAFrameOnTheDirectPassStateThenCountsItAndOtherMess
     for (const auto &m : messages) {
         Recorder().calls.clear();
         EXPECT_EQ(Send((UINT)m[0], (WPARAM)m[1], (LPARAM)m[2]), (LRESULT)(0x5000 + m[0]));
-        EXPECT_EQ(Outline(Recorder().calls), std::vector<std::string>{"SaverDefaultProc(976, " + Join(m, ", ") + ")"});
+        EXPECT_EQ(Outline(Recorder().calls), std::vector<std::string>{"DefaultProc(976, " + Join(m, ", ") + ")"});
     }
 }
 
@@ -104,7 +107,7 @@ TEST_F(SceneWindow, ANewSizeMovesTheViewportAndTheNextProjectionThenGoesToTheHos
     Send(WM_CREATE), Recorder().calls.clear();
     EXPECT_EQ(Send(WM_SIZE, SIZE_RESTORED, MAKELPARAM(800, 500)), 0x5000 + WM_SIZE);
     EXPECT_EQ(Outline(CallsNamed("glViewport")), std::vector<std::string>{"glViewport(0, 0, 800, 500)"});
-    EXPECT_EQ(Outline(CallsNamed("SaverDefaultProc")), std::vector<std::string>{"SaverDefaultProc(976, 5, 0, 32768800)"});
+    EXPECT_EQ(Outline(CallsNamed("DefaultProc")), std::vector<std::string>{"DefaultProc(976, 5, 0, 32768800)"});
     Recorder().calls.clear(), Send(WM_TIMER);
     EXPECT_EQ(CallsNamed("gluPerspective").at(0).args.at(1), 1.6); // 800 / 500
 }

@@ -31,14 +31,14 @@ static LSTATUS Open(HKEY root, LPCSTR sub, REGSAM access, bool create, PHKEY key
     return ERROR_SUCCESS;
 }
 
-LSTATUS WINAPI RegCreateKeyExA(HKEY root, LPCSTR sub, DWORD, LPSTR, DWORD, REGSAM access, LPSECURITY_ATTRIBUTES,
-                               PHKEY key, LPDWORD)
+LSTATUS WINAPI RegCreateKeyExA(HKEY root, LPCSTR sub, DWORD reserved, LPSTR, DWORD options, REGSAM access,
+                               LPSECURITY_ATTRIBUTES, PHKEY key, LPDWORD)
 {
-    return Open(root, sub, access, true, key);
+    return reserved || options ? ERROR_INVALID_PARAMETER : Open(root, sub, access, true, key);
 }
-LSTATUS WINAPI RegOpenKeyExA(HKEY root, LPCSTR sub, DWORD, REGSAM access, PHKEY key)
+LSTATUS WINAPI RegOpenKeyExA(HKEY root, LPCSTR sub, DWORD options, REGSAM access, PHKEY key)
 {
-    return Open(root, sub, access, false, key);
+    return options ? ERROR_INVALID_PARAMETER : Open(root, sub, access, false, key);
 }
 LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD, LPDWORD, LPBYTE data, LPDWORD size)
 {
@@ -52,8 +52,10 @@ LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD, LPDWORD, LPBYTE 
     *size = (DWORD)value.size();
     return fits ? ERROR_SUCCESS : ERROR_MORE_DATA;
 }
-LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD, const BYTE *data, DWORD size)
+LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD, const BYTE *data, DWORD size)
 {
+    if (reserved)
+        return ERROR_INVALID_PARAMETER;
     Keys[Handles.at((UINT_PTR)key)][name] = std::string((const char *)data, size);
     return ERROR_SUCCESS;
 }

@@ -151,6 +151,10 @@ UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC callba
 BOOL WINAPI KillTimer(HWND window, UINT_PTR id) { return LOG(window, id), TRUE; }
 BOOL WINAPI GetClientRect(HWND window, LPRECT rect) { return *rect = Recorder().client, LOG(window), TRUE; }
 BOOL WINAPI IsWindowVisible(HWND window) { return LOG(window), Recorder().visible; }
+LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return LOG(window, message, wParam, lParam), 0;
+}
 DWORD WINAPI GetTickCount() { auto &r = Recorder(); return LOG(), (r.tickCount += r.tickStep) - r.tickStep; }
 HMODULE WINAPI GetModuleHandleA(LPCSTR) { return FakeModule; } // not logged: asked once or per bitmap alike
 HANDLE WINAPI LoadImageA(HINSTANCE module, LPCSTR name, UINT type, int cx, int cy, UINT flags)

@@ -61,6 +61,7 @@ int RunSaverWindow(HWND parent)
         LoadPasswordVerifier();
     }
     AutoPlayQueryMessage = Win9xPlatform ? RegisterWindowMessageA("QueryCancelAutoPlay") : 0;
+    SceneDefaultProc = SaverDefaultProc; // what the scene does not handle comes back here
 
     if (RegisterClassA(&saverClass))
         SaverWindow = CreateWindowExA(exStyle, SaverClassName, title, style, area.left, area.top,

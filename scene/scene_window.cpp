@@ -1,7 +1,9 @@
-// The scene's side of the saver window: creation, the two timers, destruction.
-#include "host/host.h"
+// The scene's side of the saver window: creation, size, the two timers, destruction.
 #include "scene/scene.h"
 #include "settings/settings.h"
+
+// ---- where the rest goes: the saver's own handling, which the host gives before the window is made
+WNDPROC SceneDefaultProc = DefWindowProcA;
 
 // ---- the two clocks
 UINT_PTR SimulationTimer, FrameTimer;
@@ -63,7 +65,7 @@ static void DrawFrameIfSeen(HWND window)
     }
 }
 
-// Handles creation, frames and destruction; everything else goes to the host, a new size after the scene took it.
+// Handles creation, frames and destruction; everything else goes on, a new size after the scene took it.
 LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -83,5 +85,5 @@ LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
             SetupProjection(ClientSize.width, ClientSize.height);
         break;
     }
-    return SaverDefaultProc(window, message, wParam, lParam);
+    return SceneDefaultProc(window, message, wParam, lParam);
 }
