@@ -70,26 +70,22 @@ expect_exit $SAVER_PID 0 running "the full-screen saver ended before any sleep"
 echo 30 >"$WORK/slept"
 expect_exit $SAVER_PID 5 0 "a resume did not end the full-screen saver with 0"
 
-# XScreenSaver's options set this run's settings, which the store never sees. At speed 0 without
-# pulses the view holds still and the picture changes little between shots a fifth of a second
-# apart (tiles flicker); at the stored speed 100 with 15 pulses it changes all over in each. The
-# store stays as it was, byte for byte.
+# XScreenSaver's options set this run's settings, which the store never sees: at speed 0 without pulses
+# the view holds still (tiles flicker, which a tenth of the size averages out), where the stored speed
+# 100 with 15 pulses changes the picture all over between two shots a second apart.
 printf 'Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel Screen Saver]\n"Speed"=hex:64\n"Pulses"=hex:0f\n"Reflections"=hex:01\n"Showfps"=hex:01\n' >"$VANTREL_REGISTRY"
 cp "$VANTREL_REGISTRY" "$WORK/stored.reg"
 other_window "Preview pane"
 xdotool windowsize $OTHER 320 240
 start_saver -window-id $OTHER -speed 0 -pulses 0 -no-fps
 eventually 5 lit 320x240+0+0 || fail "the saver with options drew nothing"
-sleep 0.5
-for shot in 1 2 3 4; do
+for shot in 1 2; do
+    sleep 1
     /usr/bin/import -window root -crop 320x240+0+0 "$WORK/shot.png"
-    /usr/bin/convert "$WORK/shot.png" -scale 10% "$WORK/$shot.png" # tiles' flicker averages out, motion stays
-    sleep 0.2
+    /usr/bin/convert "$WORK/shot.png" -scale 10% "$WORK/$shot.png"
 done
-change() { /usr/bin/compare -metric RMSE "$WORK/$1.png" "$WORK/$2.png" null: 2>&1 | sed 's/.*(\(.*\))/\1/'; }
-changes="$(change 1 2) $(change 2 3) $(change 3 4)"
-echo "picture changes at speed 0: $changes"
-echo "$changes" | awk '{exit !($1 < 0.1 && $2 < 0.1 && $3 < 0.1)}' || fail "the picture changed as at the stored speed"
+change=$(/usr/bin/compare -metric RMSE "$WORK/1.png" "$WORK/2.png" null: 2>&1 | sed 's/.*(\(.*\))/\1/')
+awk "BEGIN{exit !($change < 0.1)}" || fail "the picture changed as at the stored speed: $change"
 kill -TERM $SAVER_PID
 expect_exit $SAVER_PID 3 0 "SIGTERM did not end the saver with options with 0"
 cmp -s "$VANTREL_REGISTRY" "$WORK/stored.reg" || fail "the store changed: $(cat "$VANTREL_REGISTRY")"

@@ -10,35 +10,21 @@ track() { PIDS="$PIDS $1"; }
 cleanup() {
     for pid in $PIDS; do kill "$pid" 2>/dev/null; done
     for pid in $PIDS; do wait "$pid" 2>/dev/null; done
+    ! declare -F undo >/dev/null || undo # what a test changed outside its folder
     rm -rf "$WORK"
 }
 trap cleanup EXIT INT TERM
 
 fail() { echo "FAIL: $*"; exit 1; }
 
-# Starts Xvfb on the first free display from :90 and exports DISPLAY; $1 is
-# the screen's size and depth, any further arguments go to Xvfb.
+# Starts Xvfb on a free display of its own and exports DISPLAY; $1 is the
+# screen's size and depth, any further arguments go to Xvfb.
 start_xvfb() {
-    screen=${1:-640x480x24}
-    shift $(($# > 0))
-    n=90
-    while [ $n -lt 190 ]; do
-        if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then
-            Xvfb :$n -screen 0 "$screen" -br -noreset -nolisten tcp "$@" >"$WORK/xvfb.log" 2>&1 &
-            XVFB_PID=$!
-            track $XVFB_PID
-            for _ in $(seq 50); do
-                if [ -e /tmp/.X11-unix/X$n ] && DISPLAY=:$n xdpyinfo >/dev/null 2>&1; then
-                    export DISPLAY=:$n
-                    return 0
-                fi
-                kill -0 $XVFB_PID 2>/dev/null || break
-                sleep 0.1
-            done
-        fi
-        n=$((n + 1))
-    done
-    fail "no Xvfb could start"
+    Xvfb -displayfd 3 -screen 0 "${1:-640x480x24}" -br -noreset -nolisten tcp "${@:2}" 3>"$WORK/display" \
+        >"$WORK/xvfb.log" 2>&1 &
+    track $!
+    eventually 10 test -s "$WORK/display" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
+    export DISPLAY=":$(cat "$WORK/display")"
 }
 
 # Waits up to $2 seconds for process $1 to end; sets EXIT to its exit code, or to "running".
