@@ -1,6 +1,5 @@
 // The settings store and dialog against fake controls and a scripted registry whose keys can refuse to be
 // written, as the machine's key refuses ordinary users on Windows.
-#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -17,6 +16,8 @@ static std::map<std::string, LSTATUS> Refusals; // a key's answer to being opene
 static std::map<UINT_PTR, std::string> Handles;
 static UINT_PTR LastHandle;
 static std::string Written; // the names of the values written, in order
+
+using namespace std::literals;
 
 static const std::string Machine = "HKLM\\SOFTWARE\\Vantrel Screen Saver";
 static const std::string User = "HKCU\\SOFTWARE\\Vantrel Screen Saver";
@@ -72,12 +73,8 @@ DWORD WINAPI FormatMessageA(DWORD, LPCVOID, DWORD code, DWORD, LPSTR buffer, DWO
     return code == ERROR_ACCESS_DENIED ? (DWORD)std::string("Access is denied.\r\n").copy(buffer, size) : 0;
 }
 
-// ---- the dialog: a screen, a window, and controls that keep a check state or a position within a range
-struct Control {
-    LRESULT value;
-    int low, high;
-};
-static std::map<int, Control> Controls;
+// ---- the dialog: a screen, a window, and controls that keep a check state or a position
+static std::map<int, LRESULT> Controls;
 static std::vector<INT_PTR> EndCodes;
 static std::vector<std::string> Told; // the error boxes' texts
 static DEVMODEA Screen;
@@ -86,14 +83,9 @@ static POINT MovedTo;
 
 LRESULT WINAPI SendDlgItemMessageA(HWND, int id, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    Control &control = Controls[id];
-    if (message == BM_SETCHECK)
-        control.value = (LRESULT)wParam;
-    if (message == TBM_SETRANGE)
-        control = {control.value, LOWORD(lParam), HIWORD(lParam)};
-    if (message == TBM_SETPOS)
-        control.value = std::clamp((int)lParam, control.low, control.high);
-    return control.value;
+    if (message == BM_SETCHECK || message == TBM_SETPOS)
+        Controls[id] = message == BM_SETCHECK ? (LRESULT)wParam : lParam;
+    return Controls[id];
 }
 BOOL WINAPI EndDialog(HWND, INT_PTR code) { EndCodes.push_back(code); return TRUE; }
 BOOL WINAPI GetWindowRect(HWND, LPRECT rect) { *rect = DialogRect; return TRUE; }
@@ -121,7 +113,7 @@ protected:
     {
         std::string bytes;
         for (const char *name : {"Speed", "Pulses", "Reflections", "Showfps"})
-            bytes += Keys[path][name];
+            bytes += Keys.contains(path) && Keys[path].contains(name) ? Keys[path][name] : "";
         return bytes;
     }
     // Opens the dialog; the controls then show the settings, as Stored() lists them.
@@ -131,7 +123,7 @@ protected:
         Written.clear();
         std::string shown;
         for (int id : {1013, 1016, 1011, 1012})
-            shown += (char)Controls[id].value;
+            shown += (char)Controls[id];
         return shown;
     }
     static INT_PTR Command(WPARAM command) { return SettingsDialogProc(nullptr, WM_COMMAND, command, 0); }
@@ -142,63 +134,40 @@ TEST_F(Settings, AFirstRunStoresAndShowsTheDefaults)
     EXPECT_EQ(Open(), "\x0a\x0f\x01\x01");
     EXPECT_EQ(Stored(Machine), "\x0a\x0f\x01\x01");
     EXPECT_FLOAT_EQ(SaverSettings.speed, 0.01f);
-    EXPECT_FALSE(Keys.count(User)) << "no user's key is made";
 }
 
-TEST_F(Settings, AUsersOwnValuesWinAndOnlyWhatNeitherKeyHoldsGetsItsDefault)
+TEST_F(Settings, AUsersOwnValuesWinAndOkStoresTheChoiceInBothKeys)
 {
     Keys[Machine] = {{"Speed", "\x14"}, {"Pulses", "\x07"}};
-    Keys[User] = {{"Speed", "\x32"}, {"Pulses", "\x05\x01"}, {"Showfps", std::string(1, '\0')}};
-    EXPECT_EQ(Open(), std::string("\x32\x07\x01\x00", 4)) << "the user's two bytes are no setting";
-    EXPECT_EQ(Stored(Machine), "\x14\x07\x01");
-}
-
-TEST_F(Settings, AReaderGetsWhatTheMachineStoresAndWritesNoDefaults)
-{
-    Keys[Machine] = {{"Speed", "\x2a"}, {"Pulses", "\xc8"}};
-    Refusals[Machine] = ERROR_ACCESS_DENIED;
-    LoadSettings();
-    EXPECT_EQ(SaverSettings.speedByte, 42);
-    EXPECT_EQ(SaverSettings.pulses, -56); // 200: no pulses
-    EXPECT_EQ(SaverSettings.showfps, 1);
-    EXPECT_EQ(Stored(Machine), "\x2a\xc8");
+    Keys[User] = {{"Speed", "\x32"}, {"Pulses", "\x05\x01"}, {"Showfps", "\x00"s}};
+    EXPECT_EQ(Open(), "\x32\x07\x01\x00"s) << "the user's two bytes are no setting";
+    EXPECT_EQ(Stored(Machine), "\x14\x07\x01") << "only what neither key holds gets its default";
+    Command(IDOK); // the user's own values would hide a choice stored for the machine alone
+    EXPECT_EQ(Stored(Machine), "\x32\x07\x01\x00"s);
+    EXPECT_EQ(Stored(User), "\x32\x07\x01\x00"s);
 }
 
 TEST_F(Settings, OkStoresWhatTheControlsShowShowfpsFirstAndPulsesLast)
 {
-    Keys[Machine] = {{"Speed", "\xc8"}, {"Pulses", "\xc8"}, {"Reflections", "\x07"}, {"Showfps", std::string(1, '\0')}};
-    EXPECT_EQ(Open(), std::string("\x64\x00\x01\x00", 4)) << "beyond the sliders' ranges: at their ends";
-    Controls[1016].value = 33;
+    Keys[Machine] = {{"Speed", "\x2a"}, {"Pulses", "\x07"}, {"Reflections", "\x07"}, {"Showfps", "\x00"s}};
+    EXPECT_EQ(Open(), "\x2a\x07\x01\x00"s) << "a box is checked for any byte but 0";
+    Controls[1016] = 33;
     EXPECT_EQ(Command(IDOK), TRUE);
-    EXPECT_EQ(Stored(Machine), std::string("\x64\x21\x01\x00", 4));
+    EXPECT_EQ(Stored(Machine), "\x2a\x21\x01\x00"s);
+    EXPECT_FALSE(Keys.count(User)) << "no user's key is made";
     EXPECT_EQ(Written, "Showfps Reflections Speed Pulses ");
     EXPECT_EQ(EndCodes, std::vector<INT_PTR>{1});
 }
 
-TEST_F(Settings, CancelStoresNothing)
+// As for an ordinary user on Windows: the machine's values are read, no defaults written, OK stores the user's.
+TEST_F(Settings, WhereTheMachinesKeyRefusesWritingItIsReadAndOkStoresTheUsersKey)
 {
-    Open();
-    Controls[1013].value = 50;
-    EXPECT_EQ(Command(IDCANCEL), FALSE);
-    EXPECT_EQ(Written, "");
-    EXPECT_EQ(EndCodes, std::vector<INT_PTR>{0});
-}
-
-TEST_F(Settings, OkWritesAUsersOwnKeyTooSoThatItHidesNothing)
-{
-    Keys[User] = {{"Speed", "\x32"}};
-    Open();
-    Command(IDOK);
-    EXPECT_EQ(Stored(Machine), "\x32\x0f\x01\x01");
-    EXPECT_EQ(Stored(User), "\x32\x0f\x01\x01");
-}
-
-TEST_F(Settings, OkFallsBackToTheUsersKeyWhenTheMachinesRefuses)
-{
+    Keys[Machine] = {{"Speed", "\x2a"}, {"Pulses", "\xc8"}};
     Refusals[Machine] = ERROR_ACCESS_DENIED;
-    Open();
+    EXPECT_EQ(Open(), "\x2a\xc8\x01\x01"); // 200 is -56: no pulses, for the slider to place at its end
     EXPECT_EQ(Command(IDOK), TRUE);
-    EXPECT_EQ(Stored(User), "\x0a\x0f\x01\x01");
+    EXPECT_EQ(Stored(User), "\x2a\xc8\x01\x01");
+    EXPECT_EQ(Stored(Machine), "\x2a\xc8");
     EXPECT_EQ(EndCodes, std::vector<INT_PTR>{1});
 }
 
@@ -219,7 +188,6 @@ TEST_F(Settings, TheDialogIsCentredWithHalvesRoundedDown)
     for (auto [dialog, x, y] : {std::tuple{RECT{5, 9, 305, 129}, 362, 324}, {RECT{0, 0, 1027, 771}, -2, -2}}) {
         DialogRect = dialog;
         Open();
-        EXPECT_EQ(MovedTo.x, x);
-        EXPECT_EQ(MovedTo.y, y);
+        EXPECT_EQ(std::pair(MovedTo.x, MovedTo.y), std::pair(x, y));
     }
 }
