@@ -3,11 +3,10 @@
 #include "fake_win32.h"
 #include "host/host.h"
 
-// A running full-screen saver with the cursor saved at (100, 100).
+// A running saver on the NT family, the cursor saved at (100, 100).
 class CloseRules : public testing::Test {
 protected:
     void SetUp() override { StartSaver(false, false); }
-    static int Closes() { return Fake.CountPosted(WM_CLOSE); }
     static void MoveTo(LONG x, LONG y)
     {
         Fake.cursor = {x, y};
@@ -15,122 +14,59 @@ protected:
     }
 };
 
-TEST_F(CloseRules, InputDeactivationAndPowerEventsRequestAClose)
+TEST_F(CloseRules, WhatEachMessageDoesToAFullScreenSaverAndToAPreview)
 {
-    struct Case {
-        UINT message;
-        WPARAM wParam;
-        LPARAM lParam;
-        bool closes;
-    } cases[] = {
-        {WM_KEYDOWN, 0, 0, true},          {WM_SYSKEYDOWN, 0, 0, true},       {WM_LBUTTONDOWN, 0, 0, true},
-        {WM_RBUTTONDOWN, 0, 0, true},      {WM_MBUTTONDOWN, 0, 0, true},      {WM_KEYUP, 0, 0, false},
-        {WM_SYSKEYUP, 0, 0, false},        {WM_CHAR, 'a', 0, false},          {WM_LBUTTONUP, 0, 0, false},
-        {WM_RBUTTONUP, 0, 0, false},       {WM_MBUTTONUP, 0, 0, false},       {WM_ACTIVATEAPP, 1, 0, false},
-        {WM_ACTIVATEAPP, 0, 0, true},      {WM_POWER, 2, 0, false},           {WM_POWER, PWR_CRITICALRESUME, 0, true},
-        {WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, 0, true},
-        {WM_POWERBROADCAST, PBT_APMSUSPEND, 0, true},
-        {WM_POWERBROADCAST, PBT_APMSTANDBY, 0, true},
-        {WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0, true},
-        {WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, PBTF_APMRESUMEFROMFAILURE, false},
-        {WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0, true},
-        {WM_POWERBROADCAST, PBT_APMRESUMECRITICAL, PBTF_APMRESUMEFROMFAILURE, false},
-        {WM_POWERBROADCAST, PBT_APMBATTERYLOW, 0, true},
-        {WM_POWERBROADCAST, PBT_APMOEMEVENT, 0, true},
-        {WM_POWERBROADCAST, 0x99, 0, true},
+    const std::tuple<int, UINT, WPARAM, LPARAM, int, int, LRESULT> cases[] = {
+        {0, WM_KEYDOWN, 0, 0, 1, 0, PlatformAnswer},
+        {0, WM_LBUTTONDOWN, 0, 0, 1, 0, PlatformAnswer},
+        {0, WM_KEYUP, 0, 0, 0, 0, PlatformAnswer},
+        {0, WM_ACTIVATEAPP, 0, 0, 1, 0, PlatformAnswer},
+        {0, WM_POWER, PWR_CRITICALRESUME, 0, 1, 0, PlatformAnswer},
+        {0, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0, 1, 0, PlatformAnswer},
+        {0, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, PBTF_APMRESUMEFROMFAILURE, 0, 0, PlatformAnswer},
+        {0, WM_POWERBROADCAST, PBT_APMBATTERYLOW, 0, 1, 0, PlatformAnswer}, // as every event not named above or below
+        {0, WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE, 0, 1, 0, PlatformAnswer}, // the AC line: unknown to mains
+        {0, WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE, 0, 0, 0, PlatformAnswer}, // and mains again
+        {0, WM_CREATE, 0, 0, 0, 1, 0},
+        {0, WM_SETCURSOR, 0, 0, 0, 1, 1},
+        {0, WM_SHOWWINDOW, 1, 0, 0, 1, PlatformAnswer},
+        {0, WM_PAINT, 0, 0, 0, 1, PlatformAnswer},
+        {0, WM_SETTEXT, 0, (LPARAM) "new title", 0, 0, 0},
+        {0, WM_CLOSE, 0, 0, 0, 0, PlatformAnswer}, // on the NT family straight to the platform
+        {0, WM_SYSCOMMAND, SC_NEXTWINDOW, 0, 0, 0, 0},
+        {0, WM_SYSCOMMAND, SC_SCREENSAVE, 0, 0, 0, 0},
+        {0, WM_SYSCOMMAND, SC_CLOSE, 0, 0, 0, PlatformAnswer}, // which the platform turns into WM_CLOSE
+        {1, WM_KEYDOWN, 0, 0, 0, 0, PlatformAnswer},
+        {1, WM_LBUTTONDOWN, 0, 0, 0, 0, PlatformAnswer},
+        {1, WM_ACTIVATEAPP, 0, 0, 0, 0, PlatformAnswer},
+        {1, WM_CREATE, 0, 0, 0, 0, 0},
+        {1, WM_PAINT, 0, 0, 0, 0, PlatformAnswer},
+        {1, WM_SYSCOMMAND, SC_SCREENSAVE, 0, 0, 0, PlatformAnswer},
     };
-    for (const Case &c : cases) {
+    for (const auto &[preview, message, wParam, lParam, closes, hides, result] : cases) {
+        PreviewMode = preview;
         Fake.posted.clear();
-        Send(c.message, c.wParam, c.lParam);
-        EXPECT_EQ(Closes(), c.closes ? 1 : 0) << "message " << c.message << " wParam " << c.wParam;
-        for (const FakeMessage &m : Fake.posted) // a close request is always the same message
-            EXPECT_TRUE(m.window == Saver && m.wParam == 0 && m.lParam == 0);
+        int hidden = Fake.hiddenCursor;
+        EXPECT_EQ(Send(message, wParam, lParam), result) << message << ", " << wParam;
+        EXPECT_EQ(CloseRequests(), closes) << message << ", " << wParam;
+        EXPECT_EQ(Fake.hiddenCursor - hidden, hides) << message << ", " << wParam;
     }
 }
 
-TEST_F(CloseRules, MouseMovesCountFromTheSavedPositionBeyondFourPixels)
+TEST_F(CloseRules, MouseMovesCloseBeyondFourPixelsFromWhereTheLastCloseWasAsked)
 {
     MoveTo(103, 101); // 3 + 1
-    MoveTo(97, 99);
-    MoveTo(102, 100);
-    MoveTo(104, 100); // small moves add up, since the saved position stays
-    EXPECT_EQ(Closes(), 0);
+    MoveTo(104, 100); // 4 + 0, however it was reached
+    EXPECT_EQ(CloseRequests(), 0);
     MoveTo(103, 102); // 3 + 2
-    EXPECT_EQ(Closes(), 1);
-    EXPECT_EQ(SavedCursorPos.x, 103);
-    EXPECT_EQ(SavedCursorPos.y, 102);
+    EXPECT_EQ(CloseRequests(), 1);
 }
 
-TEST_F(CloseRules, SystemCommandsThatSwitchAwayAreRefused)
+TEST_F(CloseRules, OnceACloseIsApprovedNoFrameIsDrawnAndInputGoesToThePlatform)
 {
-    for (WPARAM command : {SC_NEXTWINDOW, SC_PREVWINDOW, SC_SCREENSAVE})
-        EXPECT_EQ(Send(WM_SYSCOMMAND, command), 0);
-    EXPECT_TRUE(Fake.defaulted.empty());
-    Send(WM_SYSCOMMAND, SC_CLOSE);
-    ASSERT_EQ(Fake.defaulted.size(), 1u); // the platform turns it into WM_CLOSE
-    EXPECT_EQ(Fake.defaulted[0].wParam, (WPARAM)SC_CLOSE);
-}
-
-TEST_F(CloseRules, OnlyAChangeOfTheAcLineCloses)
-{
-    AcLineStatus = 1;
-    Fake.powerStatus = 1;
-    Send(WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE);
-    EXPECT_EQ(Closes(), 0);
-    Fake.powerStatus = 0;
-    Send(WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE);
-    EXPECT_EQ(Closes(), 1);
-    EXPECT_EQ(AcLineStatus, 0);
-    Fake.powerStatus = -1; // unknown now: a change from 0
-    Send(WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE);
-    EXPECT_EQ(Closes(), 2);
-    EXPECT_EQ(AcLineStatus, 255);
-}
-
-TEST_F(CloseRules, CursorStaysHiddenAndTheTitleStays)
-{
-    int hidden = Fake.hiddenCursor;
-    EXPECT_EQ(Send(WM_SETCURSOR), 1);
-    Send(WM_SHOWWINDOW, 1);
-    Send(WM_PAINT);
-    EXPECT_EQ(Fake.hiddenCursor, hidden + 3);
-    Fake.defaulted.clear();
-    EXPECT_EQ(Send(WM_SETTEXT, 0, (LPARAM) "new"), 0);
-    EXPECT_TRUE(Fake.defaulted.empty());
-}
-
-TEST_F(CloseRules, AnApprovedCloseStopsFramesAndInputRules)
-{
-    Send(WM_CLOSE); // NT family: straight to the platform, which destroys the window
-    ASSERT_EQ(Fake.defaulted.size(), 1u);
-    EXPECT_EQ(Fake.defaulted[0].message, (UINT)WM_CLOSE);
-
     CloseApproved = 1;
-    Fake.calls.clear();
     EXPECT_EQ(Send(WM_TIMER), 0);
-    EXPECT_TRUE(Fake.calls.empty()); // no frame
-    Send(WM_KEYDOWN);
-    EXPECT_EQ(Closes(), 0);
-    Send(WM_DESTROY);
-    EXPECT_EQ(Fake.CountPosted(WM_QUIT), 1);
-}
-
-TEST_F(CloseRules, ThePreviewLeavesInputAlone)
-{
-    PreviewMode = 1;
-    Fake.windows = {0x4321};
-    int hidden = Fake.hiddenCursor;
-    for (UINT message : {WM_KEYDOWN, WM_LBUTTONDOWN, WM_SETCURSOR, WM_ACTIVATEAPP})
-        Send(message);
-    MoveTo(500, 500);
-    EXPECT_EQ(Closes(), 0);
-    EXPECT_EQ(Fake.hiddenCursor, hidden);
-    EXPECT_EQ(Send(WM_SYSCOMMAND, SC_SCREENSAVE), 0);
-    EXPECT_EQ(Fake.defaulted.back().wParam, (WPARAM)SC_SCREENSAVE); // passed on, not refused
-
-    EXPECT_EQ(Send(WM_CONTEXTMENU, 0, 77), 1);
-    ASSERT_EQ(Fake.posted.size(), 1u);
-    EXPECT_EQ(Fake.posted[0].window, (HWND)0x4321);
-    EXPECT_EQ(Fake.posted[0].wParam, (WPARAM)0x4321);
-    EXPECT_EQ(Fake.posted[0].lParam, 77);
+    EXPECT_EQ(Fake.frames, 0);
+    EXPECT_EQ(Send(WM_KEYDOWN), PlatformAnswer);
+    EXPECT_EQ(CloseRequests(), 0);
 }

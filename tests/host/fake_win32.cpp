@@ -1,7 +1,7 @@
 #include "fake_win32.h"
 
+#include <algorithm>
 #include <cstring>
-#include <stdexcept>
 
 #include <commctrl.h>
 
@@ -9,9 +9,12 @@
 #include "scene/scene.h"
 
 FakeWin32 Fake;
+HWND const Saver = (HWND)0x900;
 
 void ResetFake()
 {
+    Win9xPlatform = 1; // so that a verifier library still loaded is let go
+    UnloadPasswordVerifier();
     Fake = FakeWin32();
     PreviewMode = 0;
     SaverWindow = nullptr;
@@ -25,19 +28,14 @@ void ResetFake()
     Win9xPlatform = 0;
 }
 
-HWND const Saver = (HWND)0x900;
-
 void StartSaver(bool win9x, bool passwordWanted)
 {
     ResetFake();
-    Fake.platformId = win9x ? VER_PLATFORM_WIN32_WINDOWS : VER_PLATFORM_WIN32_NT;
-    Fake.passwordWanted = passwordWanted;
     Win9xPlatform = win9x;
-    Fake.windowProc = SaverOuterProc;
+    Fake.passwordWanted = passwordWanted;
     SceneDefaultProc = SaverDefaultProc; // as the saver window's start says
     LoadPasswordVerifier();
-    SaverOuterProc(Saver, WM_CREATE, 0, 0);
-    Fake.posted.clear();
+    Send(WM_CREATE);
 }
 
 LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam)
@@ -45,20 +43,11 @@ LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam)
     return SaverOuterProc(Saver, message, wParam, lParam);
 }
 
-bool ClosedByPlatform()
+int CloseRequests()
 {
-    for (const FakeMessage &m : Fake.defaulted)
-        if (m.message == WM_CLOSE)
-            return true;
-    return false;
-}
-
-int FakeWin32::CountPosted(UINT message) const
-{
-    int n = 0;
-    for (const FakeMessage &m : posted)
-        n += m.message == message;
-    return n;
+    return (int)std::ranges::count_if(Fake.posted, [](const MSG &m) {
+        return m.hwnd == Saver && m.message == WM_CLOSE && m.wParam == 0 && m.lParam == 0;
+    });
 }
 
 // The scene, as the host sees it: its own three messages, the rest passed where the host said.
@@ -66,36 +55,30 @@ WNDPROC SceneDefaultProc;
 
 LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_CREATE || message == WM_TIMER || message == WM_DESTROY) {
-        Fake.calls.push_back("scene " + std::to_string(message));
-        return 0;
-    }
-    return SceneDefaultProc(window, message, wParam, lParam);
+    if (message != WM_CREATE && message != WM_TIMER && message != WM_DESTROY)
+        return SceneDefaultProc(window, message, wParam, lParam);
+    Fake.frames += message == WM_TIMER;
+    return 0;
 }
 
 INT_PTR CALLBACK SettingsDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 BOOL PrepareSettingsDialog(HINSTANCE) { return TRUE; }
 
-// The password prompt of the pretended PASSWORD.CPL.
+// The prompt of the pretended PASSWORD.CPL, and what the user answers.
 static BOOL WINAPI FakeVerifier(HWND)
 {
     Fake.prompts++;
-    if (Fake.verifierAnswers.empty())
-        return FALSE;
-    BOOL answer = Fake.verifierAnswers.front();
-    Fake.verifierAnswers.erase(Fake.verifierAnswers.begin());
-    return answer;
+    return Fake.prompts <= (int)Fake.answers.size() && Fake.answers[Fake.prompts - 1];
 }
 
 static DWORD WINAPI FakePasswordChange(LPCSTR provider, HWND owner, DWORD, DWORD)
 {
-    Fake.calls.push_back(std::string("change ") + provider);
-    Fake.passwordOwner = owner;
+    Fake.started = provider;
+    Fake.startedWith = owner;
     return 0;
 }
 
 static HMODULE const PasswordCpl = (HMODULE)0x5001, MprDll = (HMODULE)0x5002;
-static HKEY const DesktopKey = (HKEY)0x6001;
 
 extern "C" {
 
@@ -106,87 +89,72 @@ HCURSOR WINAPI SetCursor(HCURSOR) { Fake.hiddenCursor++; return nullptr; }
 
 BOOL WINAPI PostMessageA(HWND w, UINT m, WPARAM wp, LPARAM lp)
 {
-    Fake.posted.push_back({w, m, wp, lp});
+    Fake.posted.push_back({w, m, wp, lp, 0, {}});
     return TRUE;
 }
 
-LRESULT WINAPI SendMessageA(HWND w, UINT m, WPARAM wp, LPARAM lp)
-{
-    return Fake.windowProc ? Fake.windowProc(w, m, wp, lp) : 0;
-}
+LRESULT WINAPI SendMessageA(HWND w, UINT m, WPARAM wp, LPARAM lp) { return SaverOuterProc(w, m, wp, lp); }
 
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND w, UINT first, UINT last, UINT flags)
 {
-    for (auto it = Fake.posted.begin(); it != Fake.posted.end(); ++it) {
-        if ((w && it->window != w) || it->message < first || it->message > last)
-            continue;
-        *msg = {it->window, it->message, it->wParam, it->lParam, 0, {}};
-        if (flags & PM_REMOVE)
-            Fake.posted.erase(it);
-        return TRUE;
-    }
-    return FALSE;
-}
-
-LRESULT WINAPI DefWindowProcA(HWND w, UINT m, WPARAM wp, LPARAM lp)
-{
-    Fake.defaulted.push_back({w, m, wp, lp});
-    return 0;
-}
-
-void WINAPI PostQuitMessage(int code) { Fake.posted.push_back({nullptr, WM_QUIT, (WPARAM)code, 0}); }
-UINT WINAPI RegisterWindowMessageA(LPCSTR) { return 0xC123; }
-BOOL WINAPI IsWindow(HWND w) { return Fake.windows.count((UINT_PTR)w) > 0; }
-HWND WINAPI GetParent(HWND) { return (HWND)0x4321; }
-HWND WINAPI GetForegroundWindow(void) { return Fake.foreground; }
-BOOL WINAPI SetForegroundWindow(HWND w)
-{
-    Fake.calls.push_back("foreground " + std::to_string((UINT_PTR)w));
+    auto it = std::ranges::find_if(Fake.posted, [&](const MSG &m) {
+        return (!w || m.hwnd == w) && m.message >= first && m.message <= last;
+    });
+    if (it == Fake.posted.end())
+        return FALSE;
+    *msg = *it;
+    if (flags & PM_REMOVE)
+        Fake.posted.erase(it);
     return TRUE;
 }
-HWND WINAPI FindWindowA(LPCSTR, LPCSTR) { return Fake.runningSaver; }
+
+LRESULT WINAPI DefWindowProcA(HWND, UINT m, WPARAM, LPARAM)
+{
+    Fake.destroyed += m == WM_CLOSE;
+    return PlatformAnswer;
+}
+
+void WINAPI PostQuitMessage(int code) { PostMessageA(nullptr, WM_QUIT, (WPARAM)code, 0); }
+UINT WINAPI RegisterWindowMessageA(LPCSTR) { return 0xC123; }
+BOOL WINAPI IsWindow(HWND w) { return w == (HWND)1234; } // of the windows a command line may name
+HWND WINAPI GetParent(HWND) { return nullptr; }
+HWND WINAPI GetForegroundWindow(void) { return (HWND)0x77; }
+BOOL WINAPI SetForegroundWindow(HWND) { return TRUE; }
+HWND WINAPI FindWindowA(LPCSTR, LPCSTR) { return nullptr; }
 
 BOOL WINAPI GetClientRect(HWND, LPRECT r) { *r = {0, 0, 320, 240}; return TRUE; }
-int WINAPI GetSystemMetrics(int index) { return index == SM_CXVIRTUALSCREEN ? 1920 : index == SM_CYVIRTUALSCREEN ? 1080 : 0; }
+int WINAPI GetSystemMetrics(int) { return 0; }
 HDC WINAPI GetDC(HWND) { return nullptr; }
 int WINAPI ReleaseDC(HWND, HDC) { return 1; }
 int WINAPI GetClipBox(HDC, LPRECT r) { *r = {0, 0, 640, 480}; return 1; }
 HICON WINAPI LoadIconA(HINSTANCE, LPCSTR) { return nullptr; }
 HGDIOBJ WINAPI GetStockObject(int) { return nullptr; }
-ATOM WINAPI RegisterClassA(const WNDCLASSA *c) { Fake.windowProc = c->lpfnWndProc; return 1; }
+ATOM WINAPI RegisterClassA(const WNDCLASSA *) { return 1; }
 
-// Creation records what was asked and makes a window unless told to fail; its loop ends at once.
-HWND WINAPI CreateWindowExA(DWORD, LPCSTR, LPCSTR title, DWORD style, int, int, int, int, HWND parent, HMENU,
-                            HINSTANCE, LPVOID)
+HWND WINAPI CreateWindowExA(DWORD, LPCSTR, LPCSTR title, DWORD, int, int, int, int, HWND parent, HMENU, HINSTANCE,
+                            LPVOID)
 {
-    Fake.calls.push_back("create");
-    Fake.createdParent = parent;
-    Fake.createdStyle = style;
-    Fake.createdTitle = title;
-    return Fake.creationFails ? nullptr : Saver;
+    Fake.started = title;
+    Fake.startedWith = parent;
+    return Saver;
 }
+// The loop ends at once, with a quit code of its own.
 BOOL WINAPI GetMessageA(LPMSG message, HWND, UINT, UINT)
 {
-    *message = MSG{nullptr, WM_QUIT, (WPARAM)Fake.quitCode, 0, 0, {}};
+    *message = MSG{nullptr, WM_QUIT, 7, 0, 0, {}};
     return FALSE;
 }
 BOOL WINAPI TranslateMessage(const MSG *) { return TRUE; }
 LRESULT WINAPI DispatchMessageA(const MSG *) { return 0; }
 
+// On mains power.
 BOOL WINAPI GetSystemPowerStatus(LPSYSTEM_POWER_STATUS status)
 {
-    if (Fake.powerStatus < 0)
-        return FALSE;
-    status->ACLineStatus = (BYTE)Fake.powerStatus;
+    status->ACLineStatus = 1;
     return TRUE;
 }
 
-BOOL WINAPI SystemParametersInfoA(UINT action, UINT value, PVOID, UINT)
-{
-    if (action == SPI_SCREENSAVERRUNNING)
-        Fake.screenSaverRunning = (int)value;
-    return TRUE;
-}
+BOOL WINAPI SystemParametersInfoA(UINT, UINT, PVOID, UINT) { return TRUE; }
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA version)
 {
@@ -198,17 +166,16 @@ BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX *) { return TRUE; }
 LPSTR WINAPI GetCommandLineA(void) { return Fake.commandLine.data(); }
 LPSTR WINAPI CharNextA(LPCSTR p) { return (LPSTR)(*p ? p + 1 : p); }
 HMODULE WINAPI GetModuleHandleA(LPCSTR name) { return name ? nullptr : (HMODULE)0x400000; }
-
-void WINAPI ExitProcess(UINT code) { throw FakeExit{code}; }
+void WINAPI ExitProcess(UINT code) { Fake.exitCode = code; }
 
 HMODULE WINAPI LoadLibraryA(LPCSTR name)
 {
-    Fake.calls.push_back(std::string("load ") + name);
-    if (!std::strcmp(name, "PASSWORD.CPL"))
-        return Fake.passwordLibrary ? PasswordCpl : nullptr;
-    return !std::strcmp(name, "MPR.DLL") ? MprDll : nullptr;
+    HMODULE module = !std::strcmp(name, "PASSWORD.CPL") ? PasswordCpl
+                     : !std::strcmp(name, "MPR.DLL")    ? MprDll : nullptr;
+    Fake.libraries += module != nullptr;
+    return module;
 }
-BOOL WINAPI FreeLibrary(HMODULE) { Fake.calls.push_back("free"); return TRUE; }
+BOOL WINAPI FreeLibrary(HMODULE) { Fake.libraries--; return TRUE; }
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
 {
     if (module == PasswordCpl && !std::strcmp(name, "VerifyScreenSavePwd"))
@@ -218,27 +185,25 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
     return nullptr;
 }
 
+// The user's desktop settings, with a 32-bit ScreenSaveUsePassword.
 LSTATUS WINAPI RegOpenKeyA(HKEY root, LPCSTR path, PHKEY key)
 {
-    if (root != HKEY_CURRENT_USER || std::strcmp(path, "Control Panel\\Desktop"))
-        return ERROR_FILE_NOT_FOUND;
-    *key = DesktopKey;
-    return ERROR_SUCCESS;
+    *key = (HKEY)0x6001;
+    return root == HKEY_CURRENT_USER && !std::strcmp(path, "Control Panel\\Desktop") ? 0 : ERROR_FILE_NOT_FOUND;
 }
-LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD, LPDWORD, LPBYTE data, LPDWORD size)
+LSTATUS WINAPI RegQueryValueExA(HKEY, LPCSTR name, LPDWORD, LPDWORD, LPBYTE data, LPDWORD size)
 {
-    if (key != DesktopKey || std::strcmp(name, "ScreenSaveUsePassword") || !Fake.passwordWanted)
+    if (std::strcmp(name, "ScreenSaveUsePassword") || *size != 4)
         return ERROR_FILE_NOT_FOUND;
-    DWORD one = 1;
-    std::memcpy(data, &one, 4);
-    *size = 4;
+    *(DWORD *)data = Fake.passwordWanted;
     return ERROR_SUCCESS;
 }
 LSTATUS WINAPI RegCloseKey(HKEY) { return ERROR_SUCCESS; }
 
-INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR, HWND owner, DLGPROC, LPARAM)
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR name, HWND owner, DLGPROC, LPARAM)
 {
-    Fake.dialogOwner = owner;
+    Fake.started = "dialog " + std::to_string((UINT_PTR)name);
+    Fake.startedWith = owner;
     return 1;
 }
 
