@@ -9,8 +9,7 @@ start_xvfb 640x480x24
 
 # Full screen draws the city. The pointer starts in the middle of the screen.
 start_saver /s
-sleep 2
-lit 640x480+0+0 || fail "the full-screen picture is black"
+eventually 5 lit 640x480+0+0 || fail "the full-screen picture is black"
 expect_exit $SAVER_PID 0 running "the saver ended by itself"
 
 # A second start while one runs ends at once with 0 and shows nothing new.
@@ -52,8 +51,7 @@ done
 other_window "Display Properties"
 dark 200x100+0+0 || fail "the parent is not black before the preview"
 start_saver /p "$OTHER"
-sleep 2
-lit 200x100+0+0 || fail "the preview is black"
+eventually 5 lit 200x100+0+0 || fail "the preview is black"
 dark 400x300+220+150 || fail "the preview drew outside its parent"
 xdotool mousemove 100 100 click 1 key space
 sleep 0.5
