@@ -1,5 +1,5 @@
-// The overlay font: outlines and their filling checked as geometry without
-// a GL context, and the display lists of the selected font drawn off-screen.
+// The overlay font: outlines and their filling checked as geometry, the code
+// page against iconv's, and the display lists of the selected font drawn off-screen.
 #include <gtest/gtest.h>
 
 #include "platform/font_outline.h"
@@ -7,138 +7,89 @@
 
 #include <GL/gl.h>
 #include <algorithm>
-#include <cmath>
+#include <iconv.h>
 #include <vector>
-#include <windows.h>
 
-// ---- helpers
-
-using Point = OutlinePoint;
 static OutlineFace *const Verdana = OpenOutlineFace("Verdana", FW_NORMAL, false);
 
-// A Windows-1252 character, its curves flattened to the deviation d.
-static GlyphOutline Glyph(unsigned code, float d = 0) { return LoadGlyphOutline(Verdana, AnsiCodePoint(code), d); }
-
 // Twice the signed area of the triangle o, a, b: positive when it turns counter-clockwise.
-static double Cross(Point o, Point a, Point b) { return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x); }
-
-// Signed area, positive for a counter-clockwise contour (shoelace).
-static double ContourArea(const OutlineContour &c)
+static double Cross(OutlinePoint o, OutlinePoint a, OutlinePoint b)
 {
-    double twice = 0;
-    for (size_t i = 0; i < c.size(); i++)
-        twice += Cross({0, 0}, c[i], c[(i + 1) % c.size()]);
-    return twice / 2;
+    return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
 }
 
-// Total area of the triangles; every one must turn counter-clockwise.
-static double TriangleArea(const std::vector<Point> &t)
-{
-    double sum = 0;
-    for (size_t i = 0; i < t.size(); i += 3) {
-        double twice = Cross(t[i], t[i + 1], t[i + 2]);
-        EXPECT_GE(twice, 0) << "triangle " << i / 3 << " turns clockwise";
-        sum += twice / 2;
-    }
-    return sum;
-}
-
-static bool Covered(const std::vector<Point> &t, Point p)
-{
-    for (size_t i = 0; i < t.size(); i += 3)
-        if (Cross(t[i], t[i + 1], p) >= 0 && Cross(t[i + 1], t[i + 2], p) >= 0 && Cross(t[i + 2], t[i], p) >= 0)
-            return true;
-    return false;
-}
-
-// ---- the face, glyph outlines and filling
-
-TEST(FontOutline, VerdanaResolvesAndGlyphsFillTheirOutlinesWithSteadyAdvances)
+// An O is its outline less its hole: triangles that all turn counter-clockwise, none over the middle.
+TEST(FontOutline, GlyphsAreFilledBetweenTheirContours)
 {
     ASSERT_NE(Verdana, nullptr);
-    std::string name = OutlineFaceName(Verdana);
-    EXPECT_TRUE(name.starts_with("Verdana, ") || name.starts_with("DejaVu Sans, ")) << name;
-
-    GlyphOutline f = Glyph('F');
-    ASSERT_EQ(f.contours.size(), 1u);
-    double area = ContourArea(f.contours[0]);
-    EXPECT_GT(area, 0.05); // a solid letter, in em units, outer contour counter-clockwise
-    EXPECT_NEAR(TriangleArea(TessellateOutline(f.contours)), area, area * 0.01);
-
-    GlyphOutline o = Glyph('O');
+    GlyphOutline o = LoadGlyphOutline(Verdana, 'O', 0);
+    double area[2] = {}, filled = 0;
     ASSERT_EQ(o.contours.size(), 2u);
-    double a = ContourArea(o.contours[0]), b = ContourArea(o.contours[1]);
-    EXPECT_LT(a * b, 0) << "the hole must run against the outer contour";
-    std::vector<Point> triangles = TessellateOutline(o.contours);
-    EXPECT_NEAR(TriangleArea(triangles), a + b, std::abs(a + b) * 0.01); // outer minus inner
-    Point centre = {o.left + o.width / 2, o.top - o.height / 2};
-    EXPECT_FALSE(Covered(triangles, centre));
-
-    auto points = [](const GlyphOutline &g) { size_t n = 0; for (const auto &c : g.contours) n += c.size(); return n; };
-    size_t finest = points(o), coarse = points(Glyph('O', 0.01f));
-    EXPECT_GT(finest, coarse);
-    EXPECT_GE(coarse, 16u); // still round, not a polygon of the control points
-
-    EXPECT_FLOAT_EQ(Glyph('1').advance, Glyph('5').advance); // tabular digits keep the number steady
-    EXPECT_TRUE(Glyph(' ').contours.empty() && Glyph(' ').advance > 0) << "a space is empty, yet moves on";
-    // The euro sign and Y with diaeresis; a gap in the code page; Latin-1 is Unicode's first 256.
-    for (auto [code, point] : {std::pair{0x80u, 0x20ACu}, {0x9Fu, 0x0178u}, {0x81u, 0x81u}, {0xE9u, 0xE9u}})
-        EXPECT_EQ(AnsiCodePoint(code), point) << code;
-    EXPECT_FALSE(Glyph(0x80).contours.empty());
+    for (int c = 0; c < 2; c++)
+        for (size_t i = 0; i < o.contours[c].size(); i++) // the shoelace formula
+            area[c] += Cross({0, 0}, o.contours[c][i], o.contours[c][(i + 1) % o.contours[c].size()]) / 2;
+    EXPECT_LT(area[0] * area[1], 0) << "the hole must run against the outline";
+    EXPECT_GT(area[0] + area[1], 0.05) << "in em units, counter-clockwise";
+    std::vector<OutlinePoint> t = TessellateOutline(o.contours);
+    OutlinePoint middle = {o.left + o.width / 2, o.top - o.height / 2};
+    for (size_t i = 0; i < t.size(); i += 3) {
+        EXPECT_GE(Cross(t[i], t[i + 1], t[i + 2]), 0) << "triangle " << i / 3 << " turns clockwise";
+        filled += Cross(t[i], t[i + 1], t[i + 2]) / 2;
+        EXPECT_LT(std::min({Cross(t[i], t[i + 1], middle), Cross(t[i + 1], t[i + 2], middle),
+                            Cross(t[i + 2], t[i], middle)}), 0) << "triangle " << i / 3 << " covers the middle";
+    }
+    EXPECT_NEAR(filled, area[0] + area[1], (area[0] + area[1]) * 0.01);
+    size_t coarse = LoadGlyphOutline(Verdana, 'O', 0.01f).contours[0].size();
+    EXPECT_GT(o.contours[0].size(), coarse) << "flattened less finely";
+    EXPECT_GE(coarse, 8u) << "still round, not a polygon of the control points";
 }
 
-// ---- display lists, drawn off-screen
+// The gaps of the code page stay the C1 control characters, as Windows maps them.
+TEST(FontOutline, CharacterCodesAreWindows1252)
+{
+    iconv_t cp1252 = iconv_open("UTF-32LE", "CP1252");
+    for (unsigned code = 0x20; code <= 0xFF; code++) {
+        char in = char(code), *from = &in;
+        char32_t out = 0;
+        char *to = (char *)&out;
+        size_t left = 1, room = sizeof out;
+        EXPECT_EQ(AnsiCodePoint(code), iconv(cp1252, &from, &left, &to, &room) != (size_t)-1 ? out : code) << code;
+    }
+    iconv_close(cp1252);
+}
 
-// The overlay as the renderer draws it: an em is 20 pixels each way here, so
-// the baseline lies 14 rows below the top and "FPS: 57" ends near column 75.
+// The overlay as the renderer draws it, an em 20 pixels high: "FPS: 57" in the top left, down to the
+// baseline 14 rows below the top and across to about column 75, with digits of one width.
 TEST(FontLists, OverlayTextLightsOnlyTheTopLeftBand)
 {
     const int width = 280, height = 294;
     HWND window = CreateHeadlessWindow(width, height);
     HDC dc = GetDC(window);
-    PIXELFORMATDESCRIPTOR pfd = {}; // true colour all the same
+    PIXELFORMATDESCRIPTOR pfd = {};
     SetPixelFormat(dc, ChoosePixelFormat(dc, &pfd), &pfd);
-    HGLRC context = wglCreateContext(dc);
-    ASSERT_TRUE(context && wglMakeCurrent(dc, context));
-
+    ASSERT_TRUE(wglMakeCurrent(dc, wglCreateContext(dc)));
     GLuint base = glGenLists(256);
-    static GLYPHMETRICSFLOAT metrics[255];
-    EXPECT_FALSE(wglUseFontOutlinesA(dc, 0, 255, base, 0.0f, 0.01f, WGL_FONT_POLYGONS, metrics)) << "no font selected";
+    static GLYPHMETRICSFLOAT metrics[256];
+    EXPECT_FALSE(wglUseFontOutlinesA(dc, 0, 256, base, 0.0f, 0.01f, WGL_FONT_POLYGONS, metrics)) << "no font selected";
     HFONT font = CreateFontA(-24, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_TT_PRECIS,
                              CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Verdana");
     HGDIOBJ stock = SelectObject(dc, font);
-    ASSERT_TRUE(wglUseFontOutlinesA(dc, 0, 255, base, 0.0f, 0.01f, WGL_FONT_POLYGONS, metrics));
-    EXPECT_FLOAT_EQ(metrics['5'].gmfCellIncX, Glyph('5').advance);
-    EXPECT_TRUE(stock != font && SelectObject(dc, stock) == font) << "the previous font comes back, to be put back";
-
-    glClear(GL_COLOR_BUFFER_BIT);
+    ASSERT_TRUE(wglUseFontOutlinesA(dc, 0, 256, base, 0.0f, 0.01f, WGL_FONT_POLYGONS, metrics));
+    EXPECT_FLOAT_EQ(metrics['1'].gmfCellIncX, metrics['5'].gmfCellIncX);
+    EXPECT_EQ(SelectObject(dc, stock), font) << "the previous font comes back, to be put back";
     glOrtho(0, 14, -14, 0.7, -1, 1);
     glListBase(base);
     glCallLists(7, GL_UNSIGNED_BYTE, "FPS: 57");
     std::vector<unsigned char> rgb(width * height * 3);
     ReadHeadlessPixels(window, rgb.data());
-    std::vector<bool> inked(width);
-    int lowest = -1, end = 0;
-    for (int y = 0; y < height; y++)
-        for (int x = 0; x < width; x++)
-            if (rgb[(y * width + x) * 3] > 128)
-                inked[x] = true, lowest = y; // rows run top-down: the last one is the lowest
-    EXPECT_TRUE(lowest >= 12 && lowest <= 15) << lowest; // the digits reach down to the baseline, nothing below
-
-    // Columns with ink form one cluster per visible glyph: F, P, S, colon, 5, 7;
-    // the widest gap is the space, before the 5.
-    std::vector<int> starts, gaps; // of each cluster, and the gap before it
-    for (int x = 0; x < width; x++)
-        if (inked[x] && (x == 0 || !inked[x - 1]))
-            starts.push_back(x), gaps.push_back(x - end);
-        else if (!inked[x] && x > 0 && inked[x - 1])
-            end = x;
-    ASSERT_EQ(starts.size(), 6u);
-    EXPECT_LT(starts[0], 5);
-    EXPECT_EQ(std::max_element(gaps.begin() + 1, gaps.end()) - gaps.begin(), 4); // the 5, after the space
-    EXPECT_TRUE(end > 66 && end < 81) << end; // past the 7's last column
+    int lowest = -1, rightmost = -1;
+    for (int i = 0; i < width * height; i++)
+        if (rgb[i * 3] > 128) {
+            lowest = i / width; // rows run top-down: the last one is the lowest
+            rightmost = std::max(rightmost, i % width);
+        }
+    EXPECT_NEAR(lowest, 13.5, 1.5);
+    EXPECT_NEAR(rightmost, 73.5, 6.5);
     EXPECT_TRUE(DeleteObject(font));
     EXPECT_FALSE(DeleteObject(font)) << "twice";
-    wglDeleteContext(context);
-    DestroyHeadlessWindow(window);
 }
