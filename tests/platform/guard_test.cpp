@@ -16,19 +16,15 @@ static void Check(bool ok, const char *what, int line)
 }
 #define CHECK(condition) Check(condition, #condition, __LINE__)
 
-// ---- faults the compiler cannot see coming
-static int *volatile Nowhere = nullptr;
-static volatile int Zero = 0;
+static int *volatile Nowhere = nullptr; // faults the compiler cannot see coming
 static void WriteNowhere(void *) { *Nowhere = 1; }
-static void DivideByZero(void *result) { *(int *)result = 7 / Zero; }
 
-// ---- what the filters saw, and what they say
-static struct Seen { int calls; DWORD code; UINT_PTR kind, address; } Outer, Inner;
+static struct Seen { int calls; DWORD code; } Outer, Inner;
 
+// Notes what the filter saw and gives its verdict.
 template <Seen &seen, LONG verdict> static LONG WINAPI Filter(EXCEPTION_POINTERS *pointers)
 {
-    const EXCEPTION_RECORD *record = pointers->ExceptionRecord;
-    seen = {seen.calls + 1, record->ExceptionCode, record->ExceptionInformation[0], record->ExceptionInformation[1]};
+    seen = {seen.calls + 1, pointers->ExceptionRecord->ExceptionCode};
     return verdict;
 }
 
@@ -38,21 +34,16 @@ static void GuardOwnFault(void *filter) { RunGuarded(WriteNowhere, nullptr, (LPT
 int main()
 {
     const LPTOP_LEVEL_EXCEPTION_FILTER outerHandles = Filter<Outer, EXCEPTION_EXECUTE_HANDLER>;
-    int quotient = 0;
     CHECK(RunGuarded(GuardOwnFault, (void *)Filter<Inner, EXCEPTION_EXECUTE_HANDLER>, outerHandles));
     CHECK(Inner.calls == 1); // handled inside, never seen outside
     CHECK(Outer.calls == 0);
     // A write through a null pointer abandons the body with the record Windows raises.
     CHECK(!RunGuarded(WriteNowhere, nullptr, outerHandles));
     CHECK(Outer.code == EXCEPTION_ACCESS_VIOLATION);
-    CHECK(Outer.kind == EXCEPTION_WRITE_FAULT);
-    CHECK(Outer.address == 0);
-    CHECK(!RunGuarded(DivideByZero, &quotient, outerHandles));
-    CHECK(Outer.code == EXCEPTION_INT_DIVIDE_BY_ZERO);
     // One the inner guard declines goes on outward; guards leave nothing behind, so faults are taken again.
     CHECK(!RunGuarded(GuardOwnFault, (void *)Filter<Inner, EXCEPTION_CONTINUE_SEARCH>, outerHandles));
     CHECK(Inner.calls == 2);
-    CHECK(Outer.calls == 3);
+    CHECK(Outer.calls == 2);
     // The platform's own verdict on a fault nothing handles ends the mode, as the host's guard does.
     CHECK(!RunGuarded(WriteNowhere, nullptr, UnhandledExceptionFilter));
     std::printf("%d failed\n", Failed);

@@ -1,5 +1,6 @@
-// The registry file on Linux: what a user finds in it, what survives a
-// write, and what a broken, read-only or unreachable file does to the calls.
+// The registry file on Linux: what a user finds in it, what survives a write,
+// and what a broken or unreachable file does to the calls. (The settings'
+// tests read a read-only store through it.)
 #include "platform/registry.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +8,6 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -27,26 +27,12 @@ static std::string ReadFile(const std::string &path)
 
 static void WriteFile(const std::string &path, std::string_view text) { std::ofstream(path, std::ios::binary) << text; }
 
-// Runs as nobody (65534) while in scope: permissions do not stop root.
-struct Unprivileged {
-    bool root = geteuid() == 0, dropped = !root || (!setresgid(65534, 65534, 0) && !setresuid(65534, 65534, 0));
-    ~Unprivileged()
-    {
-        if (root && (setresuid(0, 0, 0) != 0 || setresgid(0, 0, 0) != 0))
-            abort();
-    }
-};
-
-// Each test has a folder of its own, which the unprivileged user may look into, and names the store in it.
+// Each test has a folder of its own, and names the store in it.
 class Registry : public testing::Test {
 protected:
     std::string top = mkdtemp(std::string("/tmp/vantrel-registry-XXXXXX").data()), folder = top + "/config", file;
 
-    void SetUp() override
-    {
-        chmod(top.c_str(), 0755);
-        Use(folder + "/registry.reg");
-    }
+    void SetUp() override { Use(folder + "/registry.reg"); }
     void TearDown() override { fs::remove_all(top); }
 
     const std::string &Use(const std::string &path)
@@ -54,21 +40,20 @@ protected:
         setenv("VANTREL_REGISTRY", path.c_str(), 1);
         return file = path;
     }
-    // A file written by hand, in a folder anyone may write to.
+    // A file written by hand.
     void Prepare(const std::string &text, mode_t mode = 0644)
     {
         fs::create_directories(folder);
-        chmod(folder.c_str(), 0777);
         WriteFile(file, text);
         chmod(file.c_str(), mode);
     }
     long Files() { return std::distance(fs::directory_iterator(folder), fs::directory_iterator()); }
 };
 
-// Creates or opens a key for all access: the settings key unless told otherwise.
-static LSTATUS Create(HKEY *key, DWORD *disposition = nullptr)
+// Creates or opens the settings key for all access.
+static LSTATUS Create(HKEY *key)
 {
-    return RegCreateKeyExA(HKEY_LOCAL_MACHINE, SettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key, disposition);
+    return RegCreateKeyExA(HKEY_LOCAL_MACHINE, SettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key, nullptr);
 }
 
 static LSTATUS Set(HKEY key, const char *name, DWORD type, const std::string &bytes)
@@ -97,26 +82,22 @@ static LSTATUS Save(const std::vector<std::string> &names, char value)
 }
 
 // What FormatMessageA says of a code, as the settings dialog asks for it; "" when it gives no text.
-static std::string Words(DWORD code, DWORD size = 512)
+static std::string Words(DWORD code)
 {
     char words[512] = "";
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, words, size, nullptr);
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, words, 512, nullptr);
     return words;
 }
 
 TEST_F(Registry, ValuesKeepTypeAndBytesInTheLinesRegeditWrites)
 {
     HKEY key;
-    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, SettingsKey, 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
-    EXPECT_FALSE(fs::exists(folder)); // reading writes nothing
-    DWORD disposition = 0;
-    ASSERT_EQ(Create(&key, &disposition), ERROR_SUCCESS);
-    EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+    ASSERT_EQ(Create(&key), ERROR_SUCCESS);
     const struct { const char *name; DWORD type; std::string data, line; } cases[] = {
         {"Speed", REG_BINARY, "\x0a", "\"Speed\"=hex:0a\n"}, {"Empty", REG_BINARY, "", "\"Empty\"=hex:\n"},
         {"Size", REG_DWORD, "\x78\x56\x34\0"s, "\"Size\"=dword:00345678\n"}, {"", REG_SZ, "x\0"s, "@=\"x\"\n"},
-        {"Name", REG_SZ, "C:\\ \"q\"\0"s, "\"Name\"=\"C:\\\\ \\\"q\\\"\"\n"}, {"LF", REG_SZ, "\n\0"s, "\"LF\"=hex(1):0a,00\n"},
-        {"NoNul", REG_SZ, "ab", "\"NoNul\"=hex(1):61,62\n"}, {"Odd", REG_DWORD, "\x01\x02", "\"Odd\"=hex(4):01,02\n"},
+        {"Name", REG_SZ, "C:\\ \"q\"\0"s, "\"Name\"=\"C:\\\\ \\\"q\\\"\"\n"},
+        {"LF", REG_SZ, "\n\0"s, "\"LF\"=hex(1):0a,00\n"}, {"Odd", REG_DWORD, "\x01\x02", "\"Odd\"=hex(4):01,02\n"},
         {"Quote\"d", REG_QWORD, std::string(8, '\xff'), "\"Quote\\\"d\"=hex(b):ff,ff,ff,ff,ff,ff,ff,ff\n"},
         {"Long", REG_BINARY, std::string(200, '\x5a'), ""}}; // its wrapped lines are checked below
     std::string expected = Settings;
@@ -132,32 +113,10 @@ TEST_F(Registry, ValuesKeepTypeAndBytesInTheLinesRegeditWrites)
         EXPECT_LE(end - at, 80u) << text.substr(at);
         EXPECT_EQ(text.substr(at, 2), at == expected.size() ? "\"L" : "  ");
     }
-    ASSERT_EQ(Create(&key, &disposition), ERROR_SUCCESS); // read back from the file
-    EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, SettingsKey, 0, KEY_READ, &key), ERROR_SUCCESS); // from the file
     for (const auto &c : cases)
         EXPECT_EQ(Query(key, c.name, c.type), c.data) << c.name;
     RegCloseKey(key);
-}
-
-// A value too large for the buffer gives its size; the calls refuse what Windows refuses; a handle keeps the
-// access asked for.
-TEST_F(Registry, CallsCheckTheirArgumentsAndTheHandlesAccess)
-{
-    HKEY key, reader;
-    ASSERT_EQ(Create(&key), ERROR_SUCCESS);
-    ASSERT_EQ(Set(key, "Size", REG_DWORD, "\x78\x56\x34\0"s), ERROR_SUCCESS); // seen through the handle at once
-    DWORD size = 1, type = 0, byte = 0x55; // the settings' one-byte buffer
-    EXPECT_EQ(RegQueryValueExA(key, "Size", nullptr, &type, (BYTE *)&byte, &size), ERROR_MORE_DATA);
-    EXPECT_EQ(std::tuple(size, type, byte), std::tuple(4u, DWORD(REG_DWORD), 0x55u));
-    EXPECT_EQ(Query(key, "Missing"), "<error 2>");
-    EXPECT_EQ(Set(key, "Two\nLines", REG_BINARY, "\x02"), ERROR_INVALID_PARAMETER); // it would break the file
-    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, SettingsKey, 1, nullptr, 0, KEY_ALL_ACCESS, nullptr, &reader, nullptr),
-              ERROR_INVALID_PARAMETER); // reserved words must be 0
-    ASSERT_EQ(RegOpenKeyExA(key, nullptr, 0, KEY_READ, &reader), ERROR_SUCCESS); // the same key
-    EXPECT_EQ(Set(reader, "Speed", REG_BINARY, "\x01"), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(RegCloseKey(reader), ERROR_SUCCESS);
-    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-    EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE); // closed already
 }
 
 TEST_F(Registry, WithoutAFileNamedTheStoreIsInTheUsersConfigurationFolder)
@@ -183,14 +142,12 @@ TEST_F(Registry, OthersFilesKeepAllButTheLinesWritten)
             "\"Zoom\"=hex:01\r\n\"Upper\"=DWORD:FfFf\r\n\"Twice\"=hex:01\r\n\"twice\"=hex:02\r\n\r\n"
             "[HKEY_LOCAL_MACHINE\\Software\\Vantrel Screen Saver]\r\n\"TWICE\"=hex:03\r\n\"Pulses\"=hex:0f\r\n\r\n"
             "[HKEY_CLASSES_ROOT\\.scr]\r\n@=\"scrfile\"", 0640); // by someone else, while the key is open
-    EXPECT_EQ(Query(key, "blob", REG_BINARY), "\0\1\2\3\4\5\6"s);
-    EXPECT_EQ(Query(key, "Multi", REG_MULTI_SZ), "a\0\0"s);
-    EXPECT_EQ(Query(key, "Upper", REG_DWORD), "\xff\xff\0\0"s);
     EXPECT_EQ(Query(key, "Twice"), "\x03");
     const struct { const char *name, *from, *to; } writes[] = { // a new value joins its key's last section
         {"SPEED", "\"Speed\"=dword:00000004\r\n", "\"Speed\"=hex:0a\r\n"},
         {"blob", "\"Blob\"=hex:00,01,02,\\\r\n  03,04,\\\r\n\t05 , 06\r\n", "\"Blob\"=hex:0a\r\n"},
-        {"zoom", "\"Zoom\"=hex:01\r\n", "\"Zoom\"=hex:0a\r\n"}, {"twice", "\"TWICE\"=hex:03\r\n", "\"TWICE\"=hex:0a\r\n"},
+        {"zoom", "\"Zoom\"=hex:01\r\n", "\"Zoom\"=hex:0a\r\n"},
+        {"twice", "\"TWICE\"=hex:03\r\n", "\"TWICE\"=hex:0a\r\n"},
         {"Showfps", "\"Pulses\"=hex:0f\r\n", "\"Pulses\"=hex:0f\r\n\"Showfps\"=hex:0a\r\n"}};
     std::string expected = ReadFile(file);
     for (const auto &w : writes) {
@@ -207,13 +164,12 @@ TEST_F(Registry, OthersFilesKeepAllButTheLinesWritten)
 TEST_F(Registry, ABrokenFileIsNamedOnceAndNeverWritten)
 {
     const std::tuple<int, const char *, std::string> cases[] = { // the line, what is wrong there, the file
-        {1, "not a registry file", ""}, {1, "not a registry file", "REGEDIT5\n"},
-        {3, "malformed key name", Header + "[A\\\\B]\n"}, {3, "deleting keys is not supported", Header + "[-HKEY]\n"},
-        {3, "value before the first key", Header + "@=\"\"\n"}, {4, "bad quoting", Settings + "\"S\"=\"a\\qb\"\n"},
-        {4, "value name without \"=\"", Settings + "\"S\" hex:0a\n"}, {4, "bad value type", Settings + "@=hex(x):0\n"},
-        {4, "bad hex byte", Settings + "@=hex:100\n"}, {4, "bad hex byte", Settings + "@=hex:0a,\n"},
-        {4, "dword needs 1 to 8 hex digits", Settings + "@=dword:\n"}, {4, "unknown value type", Settings + "@=w:1\n"},
-        {4, "deleting values is not supported", Settings + "@=-\n"},
+        {1, "not a registry file", "REGEDIT5\n"}, {3, "deleting keys is not supported", Header + "[-HKEY]\n"},
+        {3, "malformed key name", Header + "[A\\\\B]\n"}, {4, "value name without \"=\"", Settings + "\"S\" hex:0a\n"},
+        {3, "value before the first key", Header + "@=0\n"}, {4, "bad quoting", Settings + "\"S\"=\"a\\qb\"\n"},
+        {4, "bad value type", Settings + "@=hex(x):0\n"}, {4, "deleting values is not supported", Settings + "@=-\n"},
+        {4, "bad hex byte", Settings + "@=hex:100\n"}, {4, "dword needs 1 to 8 hex digits", Settings + "@=dword:\n"},
+        {4, "unknown value type", Settings + "@=w:1\n"},
         {6, "unterminated continuation", Settings + "\n@=hex:00,\\\n  01,\\\n"}};
     Prepare(Settings);
     HKEY key;
@@ -232,39 +188,17 @@ TEST_F(Registry, ABrokenFileIsNamedOnceAndNeverWritten)
     RegCloseKey(key);
 }
 
-// A read-only file or folder refuses writing, also through a handle opened before, but reads.
-TEST_F(Registry, AReadOnlyStoreReadsButRefusesWrites)
-{
-    for (const std::string &readOnly : {file, folder}) {
-        Prepare(Settings + "\"Speed\"=hex:0a\n", 0666);
-        HKEY early, key;
-        ASSERT_EQ(Create(&early), ERROR_SUCCESS);
-        chmod(readOnly.c_str(), 0555);
-        Unprivileged user;
-        if (!user.dropped)
-            GTEST_SKIP() << "running as root, and cannot become nobody, whom permissions stop";
-        EXPECT_EQ(Set(early, "Speed", REG_BINARY, "\x01"), ERROR_ACCESS_DENIED) << readOnly;
-        EXPECT_EQ(Create(&key), ERROR_ACCESS_DENIED) << readOnly;
-        ASSERT_EQ(RegOpenKeyA(HKEY_LOCAL_MACHINE, SettingsKey, &key), ERROR_SUCCESS); // the most it may
-        EXPECT_EQ(Query(key, "Speed"), "\x0a");
-        EXPECT_EQ(Set(key, "Speed", REG_BINARY, "\x01"), ERROR_ACCESS_DENIED) << readOnly;
-        RegCloseKey(early);
-        RegCloseKey(key);
-    }
-}
-
 // A store linked from elsewhere (a dotfiles repository, say) is saved where the link leads, stays linked and
 // keeps its owner and mode; a dangling link's file is made, in a new folder for the user alone.
 TEST_F(Registry, ASaveLandsWhereTheLinkLeads)
 {
     const std::string target = top + "/dotfiles/registry.reg";
     fs::create_directories(top + "/dotfiles");
-    Prepare("");
+    fs::create_directories(folder);
     WriteFile(target, Settings);
     bool root = geteuid() == 0; // then saving another user's store, which must stay theirs
     ASSERT_EQ(root ? chown(target.c_str(), 65534, 65534) : 0, 0);
     chmod(target.c_str(), 0640);
-    fs::remove(file);
     fs::create_symlink("../dotfiles/registry.reg", file); // relative, as link farms make them
     ASSERT_EQ(Save({"Speed"}, 7), ERROR_SUCCESS);
     EXPECT_EQ(ReadFile(target), Settings + "\"Speed\"=hex:07\n");
@@ -278,28 +212,6 @@ TEST_F(Registry, ASaveLandsWhereTheLinkLeads)
     EXPECT_TRUE(fs::is_symlink(file));
     EXPECT_EQ(fs::status(top + "/elsewhere").permissions(), fs::perms(0700));
     EXPECT_EQ(fs::status(top + "/elsewhere/new.reg").permissions(), fs::perms(0600));
-}
-
-// Each save re-reads the file under the lock: two processes saving at once lose none of each other's values.
-TEST_F(Registry, SavesFromAnotherProcessAreNotLost)
-{
-    auto saveEach = [](char writer) {
-        int failed = 0;
-        for (char i = 'a'; i <= 'z'; i++)
-            failed += Save({{writer, i}}, 1) != ERROR_SUCCESS;
-        return failed;
-    };
-    pid_t child = fork();
-    if (child == 0)
-        _exit(saveEach('C'));
-    EXPECT_EQ(saveEach('P'), 0);
-    int status = -1;
-    waitpid(child, &status, 0);
-    EXPECT_EQ(status, 0) << "saves that failed, times 256";
-    std::string text = ReadFile(file);
-    for (char writer : {'C', 'P'})
-        for (char i = 'a'; i <= 'z'; i++)
-            EXPECT_NE(text.find("\n\""s + writer + i + "\"=hex:01\n"), text.npos) << writer << i;
 }
 
 // A save lands whole or not at all: failing or killed while it writes, it leaves the old file as it was; what a
@@ -341,24 +253,19 @@ TEST_F(Registry, AFailedOrKilledSaveLeavesTheOldFileAndNothingOpen)
 TEST_F(Registry, EachFailureIsNamedOnceOnStderrAndSaidInWords)
 {
     const std::string fifo = top + "/fifo", large = top + "/large", odd = top + "/odd", half = top + "/half";
-    Prepare(Settings + "\"Speed\"=hex:0a\n\"Pulses\"=hex:zz\n", 0600); // unreadable to others
+    Prepare(Settings + "\"Speed\"=hex:0a\n\"Pulses\"=hex:zz\n");
     mkfifo(fifo.c_str(), 0600);
     WriteFile(large, Header + std::string(1 << 20, '\n'));
     WriteFile(odd, "\xFF\xFEW");
     WriteFile(half, "\xFF\xFE\x00\xD8W\x00"s); // half a surrogate pair
     const std::tuple<std::string, LSTATUS, const char *> cases[] = {
-        {fifo, ERROR_BADDB, "is not a regular file but a FIFO"},
-        {"/dev/zero", ERROR_BADDB, "is not a regular file but a device"},
+        {fifo, ERROR_BADDB, "is not a regular file but a FIFO"}, {odd, ERROR_BADDB, "is not valid UTF-16"},
+        {"/dev/zero", ERROR_BADDB, "is not a regular file but a device"}, {half, ERROR_BADDB, "is not valid UTF-16"},
         {folder, ERROR_BADDB, "is not a regular file but a directory"},
         {large, ERROR_FILE_TOO_LARGE, "is too large: more than 1048576 bytes"},
-        {odd, ERROR_BADDB, "is not valid UTF-16"}, {half, ERROR_BADDB, "is not valid UTF-16"},
-        {file, ERROR_BADDB, "has an error on line 5: bad hex byte"},
-        {file, ERROR_ACCESS_DENIED, "cannot be read: permission denied"}};
+        {file, ERROR_BADDB, "has an error on line 5: bad hex byte"}};
     for (const auto &[path, code, what] : cases) {
         Use(path);
-        std::optional<Unprivileged> user; // root's permissions would let it in
-        if (code == ERROR_ACCESS_DENIED && !user.emplace().dropped)
-            GTEST_SKIP() << "cannot become nobody";
         HKEY key;
         alarm(10); // a hang fails the test rather than blocking the suite
         testing::internal::CaptureStderr();
@@ -369,35 +276,4 @@ TEST_F(Registry, EachFailureIsNamedOnceOnStderrAndSaidInWords)
         EXPECT_EQ(Words(code), "The registry file " + path + " " + what + ".\r\n");
         EXPECT_EQ(said.find('\n') + 1, said.size()) << said;
     }
-    // Other codes have the platform's words; a code without words, or a buffer too small for them, no text.
-    EXPECT_EQ(Words(ERROR_FILE_NOT_FOUND), "The system cannot find the file specified.\r\n");
-    EXPECT_EQ(Words(12345), "");
-    EXPECT_EQ(Words(ERROR_BADDB, 49), "");
-}
-
-// What regedit on Windows exports: UTF-16LE with a byte order mark and CRLF; read, and written back the same way,
-// but for names that are not UTF-8, which have no place in it.
-TEST_F(Registry, AUtf16ExportIsReadAndWrittenBackInUtf16)
-{
-    auto utf16 = [](std::u16string_view text) {
-        std::string bytes;
-        for (char16_t unit : text)
-            bytes += {char(unit & 0xff), char(unit >> 8)};
-        return bytes;
-    };
-    std::u16string exported = u"\uFEFFWindows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Grüße]\r\n"
-        u"\"Größe\"=\"x ✓ 𝄞𐀀\"\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel Screen Saver]\r\n\"Speed\"=hex:0a\r\n";
-    Prepare(utf16(exported));
-    HKEY user;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Grüße", 0, KEY_ALL_ACCESS, &user), ERROR_SUCCESS);
-    EXPECT_EQ(Query(user, "Größe", REG_SZ), "x ✓ 𝄞𐀀\0"s); // the calls' text is UTF-8
-    ASSERT_EQ(Save({"Speed"}, 0x20), ERROR_SUCCESS);
-    exported.replace(exported.find(u"0a"), 2, u"20");
-    EXPECT_EQ(ReadFile(file), utf16(exported));
-    for (const char *name : {"\xff", "\x80", "\xed\xa0\x80"}) { // the last, half a UTF-16 pair
-        EXPECT_EQ(Set(user, name, REG_BINARY, "\x01"), ERROR_SUCCESS);
-        EXPECT_EQ(RegFlushKey(user), ERROR_INVALID_PARAMETER) << name;
-    }
-    EXPECT_EQ(ReadFile(file), utf16(exported));
-    RegCloseKey(user);
 }
