@@ -5,7 +5,7 @@ set -eu
 PACKAGES="
   cmake ninja-build g++ pkg-config git dpkg-dev file
   libgtest-dev libgmock-dev libbenchmark-dev
-  libx11-dev libgl-dev libglu1-mesa-dev libegl-dev libopengl-dev
+  libx11-dev libxfixes-dev libgl-dev libglu1-mesa-dev libegl-dev libopengl-dev
   libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   libfontconfig-dev libfreetype-dev fonts-dejavu-core
   libpng-dev libfltk1.3-dev
