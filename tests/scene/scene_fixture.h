@@ -2,8 +2,6 @@
 #pragma once
 
 #include <cstring>
-#include <initializer_list>
-#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -21,17 +19,4 @@ inline void ResetScene(BYTE speed = 10, BYTE pulses = 15, DWORD seed = 1)
     CameraPath = {};
     CameraPose = {};
     SceneRandom = seed;
-}
-
-// The first seed from `from` on whose next draws RandomBelow(n) give the wanted values.
-inline DWORD SeedForDraws(std::initializer_list<std::pair<int, int>> draws, DWORD from = 1)
-{
-    for (DWORD seed = from;; seed++) {
-        SceneRandom = seed;
-        bool match = true;
-        for (auto [n, want] : draws)
-            match = match && RandomBelow(n) == want;
-        if (match)
-            return seed;
-    }
 }

@@ -1,0 +1,77 @@
+// What the known-answer runs of the simulation explain poorly: the generator's own sequence, the
+// roll's turn at an exact limit, the camera's curve worked out by hand, the frame counter's clock.
+#include <tuple>
+#include <vector>
+
+#include "scene_fixture.h"
+
+TEST(SceneRandom, FollowsTheClassicCLibrarySequence)
+{
+    // The first outputs of the classic rand() after srand(1).
+    SceneRandom = 1;
+    for (int want : {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358})
+        EXPECT_EQ(RandomBelow(32768), want);
+}
+
+TEST(CameraRoll, TurnsOnReachingItsLimitExactly)
+{
+    ResetScene(100, 0); // a step of 0.8 degrees
+    CameraPose.roll = 20 - 0.8f;
+    CameraPose.rollLimit = 20;
+    CameraPath.t = 0.5f; // mid-segment: no segment is built
+    CameraPath.primed = 1;
+    StepCamera();
+    ASSERT_EQ(CameraPose.roll, 20.0f); // the step lands on the limit to the bit
+    EXPECT_TRUE(CameraPose.rollFalling);
+}
+
+// Values worked out by hand: the quadratic Bezier at t = 0.5 (weights 1/4, 1/2, 1/4) for the look-at point
+// and at t - Speed = 0.4 (weights 0.36, 0.48, 0.16) for the eye, which a diagonal segment lifts by 0.25.
+TEST(CameraCurve, LookAtAndEyeLieOnTheSegmentsCurve)
+{
+    struct Case {
+        PathPoint start, control, end, lookAt, eye;
+    } cases[] = {
+        {{10.5f, 13.5f, 0}, {10.5f, 15, 1}, {10.5f, 16.5f, 0.5f}, {10.5f, 15, 0.625f}, {10.5f, 14.7f, 0.56f}},
+        {{10.5f, 13.5f, 0}, {12, 15, 4}, {13.5f, 16.5f, 0}, {12, 15, 2}, {11.7f, 14.7f, 1.92f + 0.25f}},
+    };
+    for (const Case &c : cases) {
+        ResetScene(100, 0);
+        CameraPath = {c.start, c.control, c.end, c.control, 0.5f, 1, 0, 0, 1};
+        StepCamera();
+        for (auto [got, want] : {std::pair{CameraPose.lookAt, c.lookAt}, {CameraPose.eye, c.eye}}) {
+            EXPECT_FLOAT_EQ(got.x, want.x);
+            EXPECT_FLOAT_EQ(got.z, want.z);
+            EXPECT_NEAR(got.height, want.height, 1e-6);
+        }
+        EXPECT_FLOAT_EQ(CameraPath.t, 0.6f);
+    }
+}
+
+// The clock that the frame counter reads: each reading gives Now, then moves it 3 ms on.
+static DWORD Now;
+DWORD WINAPI GetTickCount()
+{
+    Now += 3;
+    return Now - 3;
+}
+
+TEST(CountFrame, AWindowClosesAtTheFirstFrameAThousandMillisecondsOnAcrossTheClockWrapping)
+{
+    const struct { DWORD windowStart; std::vector<DWORD> ticks; int shown, counted; DWORD start; } cases[] = {
+        {5000, {5000, 5300, 5600, 5999, 6000}, 4, 1, 6003},        // the closing frame opens the next window
+        {0xFFFFFF00u, {0xFFFFFFF0u, 5, 0x2E7}, 0, 3, 0xFFFFFF00u}, // 999 ms
+        {0xFFFFFF00u, {0xFFFFFFF0u, 5, 0x2E8}, 2, 1, 0x2EB},       // 1000 ms; the next starts at a second reading
+    };
+    for (const auto &c : cases) {
+        FpsWindowStart = c.windowStart;
+        FrameCount = 0;
+        ShownFps = 0;
+        for (DWORD tick : c.ticks) {
+            Now = tick;
+            CountFrame();
+        }
+        EXPECT_EQ(std::tuple(ShownFps, FrameCount, FpsWindowStart), std::tuple(c.shown, c.counted, c.start))
+            << "from " << c.windowStart << " to " << c.ticks.back();
+    }
+}
