@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <ranges>
+#include <string>
 #include <tuple>
 #include <vector>
 
