@@ -28,7 +28,6 @@ TEST(SamePicture, ArraysDrawWhatTheTileByTileFrameDrew)
         ASSERT_NE(window, nullptr) << "no off-screen OpenGL context";
         size_t size = 3 * run.width * run.height;
         std::vector<unsigned char> arrays(size), immediate(size);
-        ShownFps = 57;
         for (int tick = 1, frame = 0; tick <= run.ticks.back(); tick++) {
             StepScene();
             if (std::ranges::find(run.ticks, tick) == run.ticks.end())

@@ -2,36 +2,19 @@
 #pragma once
 
 #include <cstring>
-#include <initializer_list>
-#include <utility>
 
 #include <gtest/gtest.h>
 
 #include "scene/scene.h"
 #include "settings/settings.h"
 
-// Zero tables and camera, the given stored bytes and a fresh pulse array, the generator seeded.
+// The given stored bytes with mirror and frame rate on, glows and camera as at program start, and
+// the generator seeded for the tables that the caller fills next.
 inline void ResetScene(BYTE speed = 10, BYTE pulses = 15, DWORD seed = 1)
 {
     ApplySettings(speed, pulses, 1, 1);
-    FillSceneTables();
-    std::memset(TileTable, 0, sizeof TileTable);
     std::memset(TowerGlow, 0, sizeof TowerGlow);
-    std::memset(FlickerCounts, 0, sizeof FlickerCounts);
     CameraPath = {};
     CameraPose = {};
     SceneRandom = seed;
-}
-
-// The first seed from `from` on whose next draws RandomBelow(n) give the wanted values.
-inline DWORD SeedForDraws(std::initializer_list<std::pair<int, int>> draws, DWORD from = 1)
-{
-    for (DWORD seed = from;; seed++) {
-        SceneRandom = seed;
-        bool match = true;
-        for (auto [n, want] : draws)
-            match = match && RandomBelow(n) == want;
-        if (match)
-            return seed;
-    }
 }

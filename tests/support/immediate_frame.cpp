@@ -1,10 +1,46 @@
-// Towers by the rule of their tiles, one glBegin per tile, in the frame's old pass order.
+// Floor, pulses and towers by their rules, one glBegin per quad, in the frame's old pass order.
 #include "tests/support/immediate_frame.h"
 
 #include <GL/glu.h>
 
+#include <utility>
+
 #include "scene/scene.h"
 #include "settings/settings.h"
+
+// A flat square from (x, z) toward +x and +z, each corner's texture coordinates from its place (u, v) in it.
+template <class Texel> static void Square(float x, float z, float side, float y, Texel st)
+{
+    glBegin(GL_QUADS);
+    for (int c = 0; c < 4; c++) {
+        float u = c == 1 || c == 2, v = c >= 2;
+        glTexCoord2f(st(u, v).first, st(u, v).second);
+        glVertex3f(x + side * u, y, z + side * v);
+    }
+    glEnd();
+}
+
+// The floor under the grid, its picture once per grid cell, s and t falling as x and z grow.
+static void DrawFloorImmediately()
+{
+    glBindTexture(GL_TEXTURE_2D, TextureSlots[2]);
+    Square(-1.5f, -1.5f, 30, -1.34f, [](float u, float v) { return std::pair(10 - 10 * u, 10 - 10 * v); });
+}
+
+// Each pulse a unit square from its corner, its picture's t axis along its travel and s across it.
+static void DrawPulsesImmediately()
+{
+    static const float Travel[4][2] = {{0, -1}, {-1, 0}, {0, 1}, {1, 0}}; // along x and z, by heading
+    glBindTexture(GL_TEXTURE_2D, TextureSlots[3]);
+    for (int i = 0; i < SaverSettings.pulses; i++) {
+        const Pulse &p = PulseArray[i];
+        const float *d = Travel[p.heading];
+        Square(p.x, p.z, 1, p.y, [d](float u, float v) {
+            float du = u - 0.5f, dv = v - 0.5f; // from the middle
+            return std::pair(0.5f + du * d[1] - dv * d[0], 0.5f + du * d[0] + dv * d[1]);
+        });
+    }
+}
 
 // Corner c (0..3, in drawing order) of tile k of the tower standing on x, z.
 static void Corner(int k, int c, float x, float z, float *out)
@@ -46,12 +82,7 @@ static void DrawTowersImmediately()
             }
         }
         glEnd();
-        glBegin(GL_QUADS);
-        for (int c = 0; c < 4; c++) {
-            glTexCoord2f(0.01f, 0.01f);
-            glVertex3f(x + (c == 1 || c == 2 ? 0.5f : -0.5f), -1.33f, z + (c >= 2 ? 0.5f : -0.5f));
-        }
-        glEnd();
+        Square(x - 0.5f, z - 0.5f, 1, -1.33f, [](float, float) { return std::pair(0.01f, 0.01f); }); // the base
         glBindTexture(GL_TEXTURE_2D, TextureSlots[1]);
         glBegin(GL_QUADS);
         glEnd();
@@ -79,13 +110,13 @@ void DrawImmediateFrame()
         glEnable(GL_STENCIL_TEST);
         glStencilOp(GL_REPLACE, GL_REPLACE, GL_REPLACE);
         glStencilFunc(GL_ALWAYS, 1, ~0u);
-        DrawFloor();
+        DrawFloorImmediately();
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
         glScalef(1, -1, 1);
         glTranslatef(0, 2.33f, 0); // the mirror in y = -1.165
         glStencilFunc(GL_EQUAL, 1, ~0u);
         glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-        DrawPulses();
+        DrawPulsesImmediately();
         DrawTowersImmediately();
         glDisable(GL_STENCIL_TEST);
         glScalef(1, -1, 1);
@@ -93,11 +124,11 @@ void DrawImmediateFrame()
     }
     glColor4f(1, 1, 1, 0.84f);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    DrawFloor();
+    DrawFloorImmediately();
     glColor4f(1, 1, 1, 1);
     glEnable(GL_FOG);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-    DrawPulses();
+    DrawPulsesImmediately();
     DrawTowersImmediately();
     if (SaverSettings.showfps) {
         glMatrixMode(GL_PROJECTION);
