@@ -1,5 +1,6 @@
 // Tests: another program's black window, 200x100 at 0, 0, of the class and title
-// given. Prints its id and runs until the window is closed.
+// given. Prints its id and runs until the window is closed. (Built for Linux
+// and, for the Wine tests, for Windows.)
 #include <windows.h>
 
 #include <cstdio>
@@ -20,7 +21,8 @@ int main(int argc, char **argv)
     RegisterClassA(&windowClass);
     HWND window = CreateWindowExA(0, argv[1], argv[2], WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
     IsWindow(GetDesktopWindow()); // a round trip: the server has the window and its names before anyone is told
-    dprintf(1, "%lu\n", (unsigned long)(UINT_PTR)window); // unbuffered: the reader waits for it
+    std::printf("%lu\n", (unsigned long)(UINT_PTR)window);
+    std::fflush(stdout); // the reader waits for it
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0))
         DispatchMessageA(&message);

@@ -111,15 +111,14 @@ case_settings() {
     expect_stored HKLM 2B 07 00 01
 }
 
-# Preview: a child of the given window, which ends when its parent goes.
+# Preview: runs inside another program's window until that window is closed, then ends with 0. (Wine draws
+# OpenGL in another process's child window off the screen, so there is no picture to look at.)
+wine_helper() { exec "$WINE" "$HELPERS/window-helper.exe" "$@"; }
 case_preview() {
-    "$WINE" "$HELPERS/preview-parent.exe" 6000 >"$WORK/parent.out" 2>&1 &
-    parent=$!
-    track $parent
-    eventually 20 grep -q '^[0-9]' "$WORK/parent.out" || fail "the parent printed no window handle"
-    start_saver "$SCR" /p "$(tr -d '\r' <"$WORK/parent.out" | head -n 1)"
-    expect_exit $parent 20 0 "the preview's parent"
-    tr -d '\r' <"$WORK/parent.out" | grep -qx 'preview 320x240' || fail "no preview inside: $(cat "$WORK/parent.out")"
+    HELPER=wine_helper other_window "Display Properties"
+    start_saver "$SCR" /p "${OTHER%$'\r'}"
+    expect_exit $SAVER_PID 5 running "the preview ended by itself"
+    run taskkill /im window-helper.exe # asks its windows to close, as a user would
     expect_exit $SAVER_PID 10 0 "the preview after its parent went"
 }
 
