@@ -1,5 +1,5 @@
 // The X11 platform against a virtual X server of the test program's own: the message queue and timers, what
-// other programs do to our windows, and the cursor. Input, previews in another program's window, other
+// other programs do to our windows, the cursor, and pixel formats. Input, previews in another program's window, other
 // windows found and the picture in the chosen pixel format the end-to-end tests show with the real program.
 #include "tests/support/xvfb.h"
 
@@ -7,6 +7,9 @@
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
+
+#include <GL/glx.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <span>
@@ -124,5 +127,49 @@ TEST(X11, WithoutACursorThePointerIsInvisibleOverOurWindows)
     EXPECT_EQ(shown(), 0);
     MakeWindow(WS_POPUP | WS_VISIBLE, 100, 100); // on top of the first, under the pointer
     EXPECT_EQ(shown(), 0);
+    XCloseDisplay(display);
+}
+
+// A screen that offers one config for any request, the best GLX finds, and lists it last of all.
+static int Offered; // its GLX_FBCONFIG_ID
+extern "C" GLXFBConfig *glXChooseFBConfig(Display *display, int screen, const int *attributes, int *count)
+{
+    static auto real = (decltype(&glXChooseFBConfig))dlsym(RTLD_NEXT, "glXChooseFBConfig");
+    GLXFBConfig *configs = real(display, screen, attributes, count);
+    *count = std::min(*count, 1);
+    if (*count)
+        glXGetFBConfigAttrib(display, configs[0], GLX_FBCONFIG_ID, &Offered);
+    return configs;
+}
+extern "C" GLXFBConfig *glXGetFBConfigs(Display *display, int screen, int *count)
+{
+    static auto real = (decltype(&glXGetFBConfigs))dlsym(RTLD_NEXT, "glXGetFBConfigs");
+    GLXFBConfig *configs = real(display, screen, count);
+    std::stable_partition(configs, configs + *count, [display](GLXFBConfig config) {
+        int id = 0;
+        glXGetFBConfigAttrib(display, config, GLX_FBCONFIG_ID, &id);
+        return id != Offered;
+    });
+    return configs;
+}
+
+// Format n is the screen's n-th config, the last one too: a window takes it.
+TEST(X11, AWindowTakesTheFormatOfTheScreensLastConfig)
+{
+    HWND window = MakeWindow(WS_POPUP);
+    Display *display = XOpenDisplay(nullptr);
+    int count = 0;
+    XFree(glXGetFBConfigs(display, DefaultScreen(display), &count));
+    HDC dc = GetDC(window);
+    PIXELFORMATDESCRIPTOR request = {}; // as the scene asks, in true colour
+    request.dwFlags = PFD_DOUBLEBUFFER | PFD_SUPPORT_OPENGL;
+    request.cColorBits = 24;
+    request.cStencilBits = 8;
+    int format = ChoosePixelFormat(dc, &request);
+    EXPECT_EQ(format, count);
+    EXPECT_TRUE(SetPixelFormat(dc, format, &request));
+    HGLRC context = wglCreateContext(dc);
+    EXPECT_NE(context, nullptr);
+    wglDeleteContext(context);
     XCloseDisplay(display);
 }
