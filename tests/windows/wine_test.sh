@@ -9,12 +9,9 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d" # no installer prompts, 
 SCR="$VANTREL_WINDOWS_BUILD/vantrel.scr"
 HELPERS="$VANTREL_WINDOWS_BUILD/tests/windows/helpers"
 SAVER=$WINE # start_saver runs Windows programs
-WIN98=""     # the prefix is set to Windows 98, with a password asked for, and must be set back
 READ_ONLY="" # the machine's key is read-only and the user has settings of their own: both must go
 
 undo() {
-    [ "$WIN98" ] && "$WINE" reg delete 'HKCU\Software\Wine' /v Version /f >/dev/null 2>&1
-    [ "$WIN98" ] && "$WINE" reg delete 'HKCU\Control Panel\Desktop' /v ScreenSaveUsePassword /f >/dev/null 2>&1
     [ "$READ_ONLY" ] && "$WINE" "$HELPERS/machine-key-access.exe" allow >/dev/null 2>&1
     [ "$READ_ONLY" ] && "$WINE" reg delete 'HKCU\SOFTWARE\Vantrel Screen Saver' /f >/dev/null 2>&1
     "$WINESERVER" -k 2>/dev/null # and whatever the prefix's server still runs
@@ -37,9 +34,6 @@ press() {
     timeout 10 xdotool windowfocus --sync "$WINDOW" || fail "could not focus window $WINDOW"
     xdotool key --delay 150 "$@"
 }
-
-# A key ends the full-screen saver, with 0.
-key_ends_saver() { press "Screen Saver" space; expect_exit $SAVER_PID 20 0 "the saver after a key"; }
 
 # Stores the four settings, one byte each, given as hex pairs.
 store() {
@@ -85,7 +79,8 @@ case_saver() {
     text=$(/usr/bin/convert "$WORK"/shot?.png -evaluate-sequence min -crop 160x27+0+0 +repage -channel B -separate \
         -threshold 4% -format '%[fx:round(mean*w*h)]' info:) # pixels whose blue exceeds 4 %
     [ "$text" -ge 150 ] || fail "no frame-rate text at the top left: $text lit pixels"
-    key_ends_saver
+    press "Screen Saver" space
+    expect_exit $SAVER_PID 20 0 "the saver after a key"
 }
 
 # Opens the settings, unchecks "Reflections", moves the speed a step, leaves with the key given, for the result given.
@@ -131,20 +126,6 @@ case_refused() {
         run "$SCR" $tail
         [ "$RC" = 255 ] || fail "\"$tail\" exited with $RC, not -1"
     done
-}
-
-# The Windows 98 family: no password library here, so a key still ends the
-# saver at once, and the password change does nothing and ends with 0.
-case_win98() {
-    WIN98=1
-    "$WINE" reg add 'HKCU\Software\Wine' /v Version /d win98 /f >/dev/null || fail "cannot set win98"
-    "$WINE" reg add 'HKCU\Control Panel\Desktop' /v ScreenSaveUsePassword /t REG_DWORD /d 1 /f >/dev/null
-    start_saver "$SCR" /s
-    find_window "Screen Saver"
-    sleep 1
-    key_ends_saver
-    run "$SCR" /a
-    [ "$RC" = 0 ] || fail "the password change exited with $RC"
 }
 
 # The release zip as a user gets it: the .scr with one icon group of its own (not 100) and no debug sections.
