@@ -1,5 +1,7 @@
 // The scene in its window, off-screen and with the platform's timers, visibility and default
 // handling faked: what each message does, and what the frames show.
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -129,11 +131,15 @@ TEST_F(SceneWindow, OtherMessagesGoToTheHostANewSizeTakenFirst)
     EXPECT_EQ(std::pair(ClientSize.width, ClientSize.height), (std::pair<LONG, LONG>(80, 40))) << "for the next frame";
 }
 
-TEST_F(SceneWindow, DestructionStopsBothTimersAndDeletesTheFontBeforeLettingGoOfTheContext)
+TEST_F(SceneWindow, DestructionStopsBothTimersAndDeletesTheFontAndThenTheContext)
 {
     FontListsLived = false;
     TimersKilled.clear();
+    auto context = (EGLContext)SceneContext; // what the off-screen platform made it of
     EXPECT_EQ(SceneWindowProc(window, WM_DESTROY, 0, 0), 0);
+    EGLDisplay display = eglGetPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    EGLint id;
+    EXPECT_FALSE(eglQueryContext(display, context, EGL_CONFIG_ID, &id)) << "the context was not deleted";
     EXPECT_EQ(TimersKilled, (std::vector<TimerCall>{{nullptr, 77, 0, nullptr}, {window, 66, 0, nullptr}}));
     EXPECT_TRUE(FontListsLived);
     EXPECT_EQ(glGetString(GL_VERSION), nullptr) << "no context is current";

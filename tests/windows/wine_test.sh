@@ -55,8 +55,7 @@ case_prefix() {
     rm -rf "$WINEPREFIX"; mkdir -p "$WINEPREFIX" || fail "cannot make $WINEPREFIX"
     unset DISPLAY # no window while Wine sets the prefix up
     "$WINE" wineboot -i >"$WORK/boot.log" 2>&1 || fail "wineboot: $(tail -n 5 "$WORK/boot.log")"
-    "$WINESERVER" -w # the registry reaches its files when the server ends
-    [ -f "$WINEPREFIX/system.reg" ] || fail "wineboot made no registry"
+    "$WINESERVER" -w # the registry reaches its files when the server ends, before the first case reads them
 }
 
 case_unprefix() { "$WINESERVER" -k 2>/dev/null; rm -rf "$WINEPREFIX"; }
