@@ -11,8 +11,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-inline const int ScreenWidth = 1024, ScreenHeight = 768;
-
 // A shell command with a pipe from its standard output. The shell execs the
 // program, so pid is the program's; it gets SIGTERM at destruction if it
 // still runs (which `timeout` passes on), and is always reaped.
@@ -41,7 +39,7 @@ struct ChildProcess {
         Wait();
         close(output);
     }
-    // Its output up to the end byte, or all of a text with '\0', waiting at most 10 s for each byte.
+    // Its output up to the end byte, waiting at most 10 s for each byte.
     std::string Read(char end = '\n')
     {
         std::string text;
@@ -69,8 +67,7 @@ struct XvfbEnvironment : testing::Environment {
 
     void SetUp() override
     {
-        server.emplace("Xvfb -displayfd 1 -noreset -nolisten tcp -screen 0 " + std::to_string(ScreenWidth) + "x" +
-                       std::to_string(ScreenHeight) + "x24 2>/dev/null");
+        server.emplace("Xvfb -displayfd 1 -noreset -nolisten tcp -screen 0 1024x768x24 2>/dev/null");
         std::string number = server->Read();
         ASSERT_FALSE(number.empty()) << "Xvfb named no display";
         setenv("DISPLAY", (":" + number).c_str(), 1);
