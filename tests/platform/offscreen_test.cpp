@@ -104,6 +104,9 @@ TEST(FontLists, OverlayTextLightsOnlyTheTopLeftBand)
     EXPECT_FLOAT_EQ(metrics['1'].gmfCellIncX, metrics['5'].gmfCellIncX);
     EXPECT_EQ(SelectObject(dc, stock), font) << "the previous font comes back, to be put back";
     glClear(GL_COLOR_BUFFER_BIT);
+    glEnable(GL_BLEND); // adding, as the scene draws it: only where the back face adds again is a pixel over 128
+    glBlendFunc(GL_ONE, GL_ONE);
+    glColor3f(0.3f, 0.3f, 0.3f);
     glOrtho(0, 14, -14, 0.7, -1, 1);
     glListBase(base);
     glCallLists(7, GL_UNSIGNED_BYTE, "FPS: 57");
