@@ -155,6 +155,16 @@ TEST_F(Registry, OthersFilesKeepAllButTheLinesWritten)
     EXPECT_EQ(fs::status(file).permissions(), fs::perms(0640));
 }
 
+// A store regedit exported as UTF-16 is written back as UTF-16, each character as it was.
+TEST_F(Registry, AUtf16StoreStaysUtf16)
+{
+    auto utf16 = [](std::u16string_view text) { return "\xFF\xFE"s + std::string((char *)text.data(), 2 * text.size()); };
+    const std::u16string before = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\\u0080\u20AC\U0001F600]\r\n";
+    Prepare(utf16(before));
+    ASSERT_EQ(Save({"Speed"}, 1), ERROR_SUCCESS);
+    EXPECT_EQ(ReadFile(file), utf16(before + u"\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel Screen Saver]\r\n\"Speed\"=hex:01\r\n"));
+}
+
 // A broken file is named once, with its line and what is wrong, and never written.
 TEST_F(Registry, ABrokenFileIsNamedOnceAndNeverWritten)
 {
