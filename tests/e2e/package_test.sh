@@ -33,7 +33,6 @@ for library in $(readelf -d "$WORK/root/usr/bin/vantrel" | sed -n 's/.*(NEEDED).
     *) fail "Depends ($depends) lacks $package, which holds $library" ;;
     esac
 done
-echo "Depends: $depends"
 
 # Every option the XScreenSaver settings can give is taken, at both ends of its range; one past it is refused.
 xml=$(tr '\n' ' ' <"$WORK/root/usr/share/xscreensaver/config/vantrel.xml")

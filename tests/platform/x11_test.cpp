@@ -108,13 +108,6 @@ TEST(X11, AWindowHearsWhatOtherProgramsDoToIt)
     EXPECT_TRUE(Got(window, WM_SYSCOMMAND, SC_CLOSE));
 }
 
-// A window of a class never registered, or a child without a parent, is not made.
-TEST(X11, NoWindowWithoutItsClassOrItsParent)
-{
-    EXPECT_EQ(CreateWindowExA(0, "Unregistered", "", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr), nullptr);
-    EXPECT_EQ(MakeWindow(WS_CHILD), nullptr);
-}
-
 // With no cursor the pointer is invisible over our windows, also over ones made later.
 TEST(X11, WithoutACursorThePointerIsInvisibleOverOurWindows)
 {

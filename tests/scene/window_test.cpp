@@ -1,7 +1,5 @@
 // The scene in its window, off-screen and with the platform's timers, visibility and default
 // handling faked: what each message does, and what the frames show.
-#include <EGL/egl.h>
-#include <EGL/eglext.h>
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -135,11 +133,9 @@ TEST_F(SceneWindow, DestructionStopsBothTimersAndDeletesTheFontAndThenTheContext
 {
     FontListsLived = false;
     TimersKilled.clear();
-    auto context = (EGLContext)SceneContext; // what the off-screen platform made it of
+    HGLRC context = SceneContext;
     EXPECT_EQ(SceneWindowProc(window, WM_DESTROY, 0, 0), 0);
-    EGLDisplay display = eglGetPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-    EGLint id;
-    EXPECT_FALSE(eglQueryContext(display, context, EGL_CONFIG_ID, &id)) << "the context was not deleted";
+    EXPECT_FALSE(wglMakeCurrent(SceneDC, context)) << "the context was not deleted";
     EXPECT_EQ(TimersKilled, (std::vector<TimerCall>{{nullptr, 77, 0, nullptr}, {window, 66, 0, nullptr}}));
     EXPECT_TRUE(FontListsLived);
     EXPECT_EQ(glGetString(GL_VERSION), nullptr) << "no context is current";

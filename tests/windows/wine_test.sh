@@ -89,12 +89,10 @@ edit_settings() {
     expect_exit $SAVER_PID 20 "$2" "the dialog after $1"
 }
 
-# Settings: Esc stores nothing, Enter stores the four one-byte values, machine-wide where that may be written, else
-# for the user (the machine's key made read-only, as it is for a user without elevation).
+# Settings: Enter stores the four one-byte values, machine-wide where that may be written, else for the user
+# (the machine's key made read-only, as it is for a user without elevation).
 case_settings() {
     store 2a 07 01 01
-    edit_settings Escape 0
-    expect_stored HKLM 2A 07 01 01
     edit_settings Return 1
     expect_stored HKLM 2B 07 00 01
     READ_ONLY=1
