@@ -36,6 +36,10 @@ TEST(BmpReader, ReadsOnlySoundFiles)
         {{30, 1, 4}}, {{34, 23, 4}}, {{46, 2, 4}}};
     for (const std::vector<Field> &fields : cases)
         EXPECT_EQ(CreateBitmapFromBmp(Put(file, fields).data(), file.size()), nullptr) << "case " << &fields - cases;
+    // A single row wider than any texture, with all its bytes.
+    Bytes wide = Put(Bytes(54 + 49156), {{0, 'B' | 'M' << 8, 2}, {2, 54 + 49156, 4}, {10, 54, 4}, {14, 40, 4},
+                                         {18, 16385, 4}, {22, 1, 4}, {26, 1, 2}, {28, 24, 2}});
+    EXPECT_EQ(CreateBitmapFromBmp(wide.data(), wide.size()), nullptr);
     for (size_t length = 0; length < file.size(); length++) // each cut its own allocation: a read past it shows
         EXPECT_EQ(CreateBitmapFromBmp(Bytes(file.begin(), file.begin() + long(length)).data(), length), nullptr);
     HBITMAP read = CreateBitmapFromBmp(file.data(), file.size());

@@ -11,6 +11,8 @@
 #include <GL/glx.h>
 #include <dlfcn.h>
 
+#include "platform/x11.h"
+
 #include <algorithm>
 #include <span>
 #include <vector>
@@ -108,6 +110,20 @@ TEST(X11, AWindowHearsWhatOtherProgramsDoToIt)
     EXPECT_TRUE(Got(window, WM_SYSCOMMAND, SC_CLOSE));
 }
 
+// A window is found by its class and title, whatever their case, while it lives; none is made of a class
+// never registered, nor a child without a parent.
+TEST(X11, WindowsAreFoundByClassAndTitleWhileTheyLive)
+{
+    HWND window = MakeWindow(WS_POPUP);
+    EXPECT_EQ(FindWindowA("test", "TEST"), window);
+    EXPECT_EQ(FindWindowA("Test", "Other"), nullptr);
+    EXPECT_TRUE(DestroyWindow(window));
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(FindWindowA("Test", "Test"), nullptr);
+    EXPECT_EQ(CreateWindowExA(0, "Unregistered", "", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr), nullptr);
+    EXPECT_EQ(MakeWindow(WS_CHILD), nullptr);
+}
+
 // With no cursor the pointer is invisible over our windows, also over ones made later.
 TEST(X11, WithoutACursorThePointerIsInvisibleOverOurWindows)
 {
@@ -130,43 +146,33 @@ TEST(X11, WithoutACursorThePointerIsInvisibleOverOurWindows)
     XCloseDisplay(display);
 }
 
-// A screen that offers one config for any request, the best GLX finds, and lists it last of all.
-static int Offered; // its GLX_FBCONFIG_ID
-extern "C" GLXFBConfig *glXChooseFBConfig(Display *display, int screen, const int *attributes, int *count)
-{
-    static auto real = (decltype(&glXChooseFBConfig))dlsym(RTLD_NEXT, "glXChooseFBConfig");
-    GLXFBConfig *configs = real(display, screen, attributes, count);
-    *count = std::min(*count, 1);
-    if (*count)
-        glXGetFBConfigAttrib(display, configs[0], GLX_FBCONFIG_ID, &Offered);
-    return configs;
-}
+// The screen's GLX configs as the platform read them, in its own list, which a test may reorder.
+static GLXFBConfig *Listed;
+static int ListedCount;
 extern "C" GLXFBConfig *glXGetFBConfigs(Display *display, int screen, int *count)
 {
     static auto real = (decltype(&glXGetFBConfigs))dlsym(RTLD_NEXT, "glXGetFBConfigs");
-    GLXFBConfig *configs = real(display, screen, count);
-    std::stable_partition(configs, configs + *count, [display](GLXFBConfig config) {
-        int id = 0;
-        glXGetFBConfigAttrib(display, config, GLX_FBCONFIG_ID, &id);
-        return id != Offered;
-    });
-    return configs;
+    Listed = real(display, screen, count);
+    ListedCount = *count;
+    return Listed;
 }
 
 // Format n is the screen's n-th config, the last one too: a window takes it.
 TEST(X11, AWindowTakesTheFormatOfTheScreensLastConfig)
 {
-    HWND window = MakeWindow(WS_POPUP);
-    Display *display = XOpenDisplay(nullptr);
-    int count = 0;
-    XFree(glXGetFBConfigs(display, DefaultScreen(display), &count));
+    HWND window = MakeWindow(WS_POPUP); // the list is read when the windows' visual is chosen
+    std::stable_partition(Listed, Listed + ListedCount, [](GLXFBConfig config) { // the window's config last
+        XVisualInfo *info = glXGetVisualFromFBConfig(XDisplay, config);
+        bool own = info && info->visualid == WindowVisual()->visualid;
+        XFree(info);
+        return !own;
+    });
     HDC dc = GetDC(window);
-    PIXELFORMATDESCRIPTOR request = {}; // as the scene asks, in true colour
+    PIXELFORMATDESCRIPTOR request = {}; // as the scene asks
     request.dwFlags = PFD_DOUBLEBUFFER | PFD_SUPPORT_OPENGL;
-    request.cColorBits = 24;
+    request.cColorBits = 16;
     request.cStencilBits = 8;
     int format = ChoosePixelFormat(dc, &request);
-    EXPECT_EQ(format, count);
+    EXPECT_EQ(format, ListedCount);
     EXPECT_TRUE(SetPixelFormat(dc, format, &request));
-    XCloseDisplay(display);
 }

@@ -1,5 +1,5 @@
-// The committed bitmaps and icon: their file format, and that the generator
-// still draws them byte for byte.
+// The committed bitmaps and icon: the bitmaps as the program has them built in,
+// and that the generator still draws them byte for byte.
 #include "bitmaps.h"
 #include "platform/bitmaps.h"
 
@@ -17,19 +17,18 @@ static std::vector<uint8_t> FileBytes(const char *name)
 
 TEST(BitmapFiles, AreUncompressed24BitBottomUpWithoutColourTableAndRegenerateByteForByte)
 {
-    const std::tuple<const char *, Picture, uint32_t> cases[] = {{"readout.bmp", DrawReadoutAtlas(), 256},
-        {"listing.bmp", DrawListingAtlas(), 256}, {"floor.bmp", DrawFloorPattern(), 256},
-        {"pulse.bmp", DrawPulseSprite(), 64}};
-    for (const auto &[name, drawn, side] : cases) {
-        const std::vector<uint8_t> f = FileBytes(name);
-        // The platform's reader takes only uncompressed 24-bit bottom-up files without a colour table.
-        HBITMAP read = CreateBitmapFromBmp(f.data(), f.size());
+    const std::tuple<const char *, WORD, Picture, LONG> cases[] = {{"readout.bmp", 128, DrawReadoutAtlas(), 256},
+        {"listing.bmp", 112, DrawListingAtlas(), 256}, {"floor.bmp", 114, DrawFloorPattern(), 256},
+        {"pulse.bmp", 130, DrawPulseSprite(), 64}};
+    for (const auto &[name, id, drawn, side] : cases) {
+        // Built into the program, loaded as the scene asks: a DIB section of the file's size, never scaled.
+        HBITMAP read = (HBITMAP)LoadImageA(nullptr, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
         BITMAP bm = {};
         EXPECT_EQ(GetObjectA(read, sizeof bm, &bm), int(sizeof bm)) << name;
-        EXPECT_EQ(bm.bmWidth, LONG(side)) << name;
-        EXPECT_EQ(bm.bmHeight, LONG(side)) << name;
+        EXPECT_EQ(std::pair(bm.bmWidth, bm.bmHeight), std::pair(side, side)) << name;
+        EXPECT_EQ(LoadImageA(nullptr, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, side, 0), nullptr) << name;
         DeleteObject(read);
-        EXPECT_TRUE(EncodeBmp(drawn) == f) << "the generator draws " << name << " again";
+        EXPECT_TRUE(EncodeBmp(drawn) == FileBytes(name)) << "the generator draws " << name << " again";
     }
     const std::vector<uint8_t> icon = FileBytes("vantrel.ico");
     ASSERT_GE(icon.size(), 6u + 4 * 16);

@@ -129,13 +129,6 @@ protected:
     static INT_PTR Command(WPARAM command) { return SettingsDialogProc(nullptr, WM_COMMAND, command, 0); }
 };
 
-TEST_F(Settings, AFirstRunStoresAndShowsTheDefaults)
-{
-    EXPECT_EQ(Open(), "\x0a\x0f\x01\x01");
-    EXPECT_EQ(Stored(Machine), "\x0a\x0f\x01\x01");
-    EXPECT_FLOAT_EQ(SaverSettings.speed, 0.01f);
-}
-
 TEST_F(Settings, AUsersOwnValuesWinAndOkStoresTheChoiceInBothKeys)
 {
     Keys[Machine] = {{"Speed", "\x14"}, {"Pulses", "\x07"}};
