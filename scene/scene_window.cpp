@@ -1,6 +1,5 @@
 // The scene's side of the saver window: creation, size, the two timers, destruction.
 #include "scene/scene.h"
-#include "settings/settings.h"
 
 // ---- where the rest goes: the saver's own handling, which the host gives before the window is made
 WNDPROC SceneDefaultProc = DefWindowProcA;
@@ -36,8 +35,7 @@ static void DestroyScene(HWND window)
 {
     KillTimer(nullptr, SimulationTimer);
     KillTimer(window, FrameTimer);
-    if (SceneContext && SaverSettings.showfps)
-        DeleteOverlayFont(SceneDC);
+    DeleteOverlayFont(SceneDC); // there is one only with a context and the frame rate on
     wglMakeCurrent(nullptr, nullptr);
     wglDeleteContext(SceneContext);
     ReleaseDC(window, SceneDC);

@@ -125,7 +125,7 @@ static void PlaceInView()
     ReadView();
     for (int tower = 0; tower < TowerCount; tower++) {
         double x = 3 * (tower % 10), z = 3 * (tower / 10);
-        bool hidden = false, beyond = false, inside = true;
+        bool hidden = false, inside = true;
         for (int p = 0; p < View.planeCount; p++) {
             double low = INFINITY, high = -INFINITY; // over the tower's box
             for (int corner = 0; corner < 8; corner++) {
@@ -134,15 +134,16 @@ static void PlaceInView()
                 low = std::min(low, d), high = std::max(high, d);
             }
             hidden = hidden || high < -ViewSlack; // every point of the tower, and every fragment, beyond it
-            beyond = beyond || (p < FrustumPlaneCount && high < -ViewSlack);
             inside = inside && (p >= FrustumPlaneCount || low > ViewSlack);
         }
         TowerShown[tower] = !hidden;
+        if (hidden)
+            continue; // its quads are not drawn, so how GL would clip them does not matter
         BYTE *clipped = QuadClipped + tower * QuadsPerTower;
         const TowerVertex *v = TowerVertices + 4 * QuadsPerTower * tower;
         for (int q = 0; q < QuadsPerTower; q++, v += 4) {
-            bool clip = beyond;
-            for (int c = 0; c < 4 && !beyond && !inside; c++) // across a plane: corner by corner
+            bool clip = false;
+            for (int c = 0; c < 4 && !inside; c++) // across a plane: corner by corner
                 for (int p = 0; p < FrustumPlaneCount; p++)
                     clip = clip || PlaneDistance(View.planes[p], v[c].x, v[c].y, v[c].z) < 0;
             clipped[q] = clip;
